@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs from Debian's packages whatever the build, the tests and the demo
+# need and this machine lacks. Safe to run again: it installs only what is missing.
+set -euo pipefail
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev
+  firebird3.0-server firebird-dev libfbclient2
+  mariadb-server mariadb-client libmariadb-dev
+  libcanberra-dev
+  xvfb xauth x11-apps imagemagick fonts-liberation
+  g++-mingw-w64-x86-64 wine64
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+# The Firebird package would otherwise pick a random SYSDBA password.
+echo "firebird3.0-server shared/firebird/sysdba_password/first_install password vellowtip" | $SUDO debconf-set-selections
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

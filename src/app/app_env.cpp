@@ -1,0 +1,82 @@
+#include "app/app_env.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMetaObject>
+
+namespace {
+QString &folderOverride()
+{
+    static QString f;
+    return f;
+}
+QStringList &argumentsOverride()
+{
+    static QStringList a;
+    return a;
+}
+bool &argumentsOverridden()
+{
+    static bool b = false;
+    return b;
+}
+
+QString trimControl(const QString &s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s.at(b).unicode() <= 32)
+        ++b;
+    while (e > b && s.at(e - 1).unicode() <= 32)
+        --e;
+    return s.mid(b, e - b);
+}
+} // namespace
+
+QString ExecutableFolder()
+{
+    if (!folderOverride().isEmpty())
+        return folderOverride();
+    QString dir = QCoreApplication::applicationDirPath();
+    if (dir.isEmpty())
+        dir = QDir::currentPath();
+    return QDir::cleanPath(dir) + QLatin1Char('/');
+}
+
+QString ExecutablePath()
+{
+    if (!folderOverride().isEmpty())
+        return folderOverride() + QStringLiteral("catraca-sync");
+    return QCoreApplication::applicationFilePath();
+}
+
+void SetExecutableFolderForTesting(const QString &folder)
+{
+    QString f = QDir::cleanPath(folder);
+    if (!folder.isEmpty() && !f.endsWith(QLatin1Char('/')))
+        f += QLatin1Char('/');
+    folderOverride() = folder.isEmpty() ? QString() : f;
+}
+
+QString FirstArgument()
+{
+    const QStringList args = argumentsOverridden() ? argumentsOverride() : QCoreApplication::arguments().mid(1);
+    return args.isEmpty() ? QString() : args.first();
+}
+
+void SetArgumentsForTesting(const QStringList &arguments)
+{
+    argumentsOverride() = arguments;
+    argumentsOverridden() = true;
+}
+
+bool IsHideSwitch(const QString &argument)
+{
+    return trimControl(argument).toUpper() == QStringLiteral("HIDE");
+}
+
+void RequestApplicationEnd()
+{
+    if (auto *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
+}

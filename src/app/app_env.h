@@ -1,0 +1,23 @@
+#pragma once
+// Facts about the running installation that many units need.
+#include <QString>
+#include <QStringList>
+
+// The folder of the running executable, ending in '/'. Every installation file
+// is looked for here, never in the current directory.
+QString ExecutableFolder();
+// Full path of the running executable.
+QString ExecutablePath();
+// Tests point the installation at a temporary folder.
+void SetExecutableFolderForTesting(const QString &folder);
+
+// The first command-line argument (empty when there is none).
+QString FirstArgument();
+void SetArgumentsForTesting(const QStringList &arguments);
+
+// Trimmed of spaces and control characters at both ends, upper-cased, "HIDE".
+bool IsHideSwitch(const QString &argument);
+
+// Asks the application to end once control is back in its event loop
+// (also when the loop has not started yet).
+void RequestApplicationEnd();

@@ -1,0 +1,5 @@
+# Units of src/system.
+list(APPEND CORE_SOURCES
+)
+list(APPEND GUI_SOURCES
+)
