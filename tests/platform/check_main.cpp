@@ -1,0 +1,33 @@
+#include "check.h"
+
+#include <exception>
+
+int main(int argc, char **argv)
+{
+    // An optional argument runs only the cases whose name contains it.
+    const std::string filter = argc > 1 ? argv[1] : "";
+    int passed = 0, failed = 0;
+    for (const auto &c : platform_check::cases()) {
+        if (!filter.empty() && std::string(c.name).find(filter) == std::string::npos)
+            continue;
+        platform_check::failures().clear();
+        try {
+            c.body();
+        } catch (const std::exception &e) {
+            platform_check::failures().push_back(std::string("exception: ") + e.what());
+        } catch (...) {
+            platform_check::failures().push_back("unknown exception");
+        }
+        if (platform_check::failures().empty()) {
+            ++passed;
+            std::cout << "PASS " << c.name << "\n";
+        } else {
+            ++failed;
+            std::cout << "FAIL " << c.name << "\n";
+            for (const auto &f : platform_check::failures())
+                std::cout << "    " << f << "\n";
+        }
+    }
+    std::cout << passed << " passed, " << failed << " failed" << std::endl;
+    return failed == 0 ? 0 : 1;
+}
