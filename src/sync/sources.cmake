@@ -1,5 +1,7 @@
 # Units of src/sync.
 list(APPEND CORE_SOURCES
+  sync/comanda.cpp
+  sync/reconciliation.cpp
 )
 list(APPEND GUI_SOURCES
 )

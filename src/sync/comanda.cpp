@@ -1,0 +1,47 @@
+#include "sync/comanda.h"
+
+#include <algorithm>
+
+TComanda &TComandaList::Append(qint32 numero)
+{
+    m_index.insert(numero, int(m_items.size()));
+    m_items.push_back(TComanda{numero, true, false});
+    return m_items.back();
+}
+
+void TComandaList::Clear()
+{
+    m_items.clear();
+    m_removed.clear();
+    m_index.clear();
+}
+
+void TComandaList::MarkRemoved(int i)
+{
+    m_index.remove(m_items[size_t(i)].Numero);
+    m_removed.push_back(i);
+}
+
+void TComandaList::Compact()
+{
+    if (m_removed.empty())
+        return;
+    std::sort(m_removed.begin(), m_removed.end());
+    m_removed.erase(std::unique(m_removed.begin(), m_removed.end()), m_removed.end());
+    std::vector<TComanda> kept;
+    kept.reserve(m_items.size() - m_removed.size());
+    size_t r = 0;
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        if (r < m_removed.size() && size_t(m_removed[r]) == i) {
+            ++r;
+            continue;
+        }
+        kept.push_back(m_items[i]);
+    }
+    m_items.swap(kept);
+    m_removed.clear();
+    m_index.clear();
+    m_index.reserve(qsizetype(m_items.size()));
+    for (size_t i = 0; i < m_items.size(); ++i)
+        m_index.insert(m_items[i].Numero, int(i));
+}

@@ -1,0 +1,62 @@
+#pragma once
+// One reconciliation cycle: read the open tabs from the ERP, write to the
+// turnstile only what changed since the last cycle.
+#include "sync/comanda.h"
+#include "sync/sync_ports.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace sql {
+inline const QString ErpOpenTabs = QStringLiteral("SELECT COM_NUMERO FROM COMANDAS WHERE COM_TOTAL > 0");
+inline const QString ResetAll = QStringLiteral("update cad_comanda set fl_comanda = 1");
+QString Removal(qint32 numero);
+QString OpenRow(qint32 numero);
+QString ClosedRow(qint32 numero);
+} // namespace sql
+
+// Colours in the 0x00BBGGRR form.
+inline constexpr quint32 StatusColorBusy = 168;     // dark red
+inline constexpr quint32 StatusColorDone = 42579;   // green
+inline constexpr quint32 StatusColorFailed = 0xFF;  // red
+
+QString StatusSynchronised(qint64 elapsedMs);
+QString StatusFailed();
+QString CountersCaption(int enviadas, int abertas);
+
+struct CycleOutcome {
+    enum Kind {
+        Skipped,       // not connected, or a cycle already running
+        Done,
+        QueryFailed,   // the ERP query could not be opened; nothing changed
+        Failed,        // failed after the query was open
+    };
+    Kind kind = Skipped;
+    QString error;
+    qint64 elapsedMs = 0;
+    bool turnstileClosed = false; // the turnstile connection is closed afterwards
+    QStringList writes;           // one line per tab write begun, for the log
+};
+
+class TReconciliador
+{
+public:
+    TComandaList Comandas;
+    bool Sincronizando = false;
+    qint32 Enviadas = 0;
+    qint32 Abertas = 0;
+
+    // Runs one cycle (the timer's tick). Never throws: a failure is reported
+    // in the outcome, after the labels have been brought up to date.
+    CycleOutcome TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsSource &erp, ICycleView &view);
+
+    // A successful connect writes every tab as closed; forgetting the list
+    // makes the next cycle write every open tab as open again.
+    void ConnectionReset();
+
+private:
+    void ConfereComanda(qint32 numero);
+    void ReconectarCatraca(ITurnstileLink &turnstile);
+    void WriteTab(ITurnstileLink &turnstile, qint32 numero, int flag, CycleOutcome &outcome);
+};
