@@ -104,6 +104,7 @@ CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsS
     clock.start();
 
     outcome.kind = CycleOutcome::Done;
+    bool finished = false;
     try {
         for (int i = 0; i < Comandas.Count(); ++i)
             Comandas.At(i).Encerrada = true;
@@ -115,6 +116,7 @@ CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsS
         }
         Abertas = query->RecordCount();
         // The result is read; end the ERP transaction before the slow writes.
+        finished = true;
         query->Finish();
 
         const int count = Comandas.Count();
@@ -146,7 +148,8 @@ CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsS
     view.ShowCounters(CountersCaption(Enviadas, Abertas));
     Sincronizando = false;
     try {
-        query->Finish();
+        if (!finished)
+            query->Finish();
     } catch (...) {
         // Closing a query on a lost connection can fail too; the cycle's own
         // error, if any, is the one worth showing.
