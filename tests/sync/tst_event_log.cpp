@@ -1,0 +1,41 @@
+#include "app/app_env.h"
+#include "sync/event_log.h"
+
+#include <QtTest>
+
+class TestEventLog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void linesAreAppendedAndRotated()
+    {
+        QTemporaryDir dir;
+        SetExecutableFolderForTesting(dir.path());
+        SetEventLogLimitForTesting(400);
+        for (int i = 0; i < 40; ++i)
+            LogEvent(QStringLiteral("linha %1 com acentuação").arg(i));
+        QFile current(EventLogPath());
+        QVERIFY(current.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(current.readAll());
+        QVERIFY(current.size() <= 400);
+        QVERIFY(text.contains(QStringLiteral("linha 39 com acentuação")));
+        QVERIFY(QFileInfo::exists(EventLogPath() + QStringLiteral(".1")));
+        QVERIFY(QFileInfo(EventLogPath() + QStringLiteral(".1")).size() <= 400);
+        QVERIFY(!QFileInfo::exists(EventLogPath() + QStringLiteral(".2")));
+    }
+
+    void unwritableFolderIsNoError()
+    {
+        QTemporaryDir dir;
+        // The "folder" is a file: nothing can be created below it.
+        QFile blocker(dir.filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        SetExecutableFolderForTesting(blocker.fileName());
+        LogEvent(QStringLiteral("ninguém grava isto"));
+        QVERIFY(!QFileInfo::exists(EventLogPath()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEventLog)
+#include "tst_event_log.moc"
