@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QMetaObject>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 QString &folderOverride()
 {
@@ -79,4 +82,27 @@ void RequestApplicationEnd()
 {
     if (auto *app = QCoreApplication::instance())
         QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+namespace {
+std::function<void()> &endProgramReplacement()
+{
+    static std::function<void()> f;
+    return f;
+}
+} // namespace
+
+void EndProgramNow()
+{
+    if (endProgramReplacement()) {
+        endProgramReplacement()();
+        return;
+    }
+    std::fflush(nullptr);
+    std::exit(0);
+}
+
+void SetEndProgramNowForTesting(std::function<void()> replacement)
+{
+    endProgramReplacement() = std::move(replacement);
 }

@@ -2,6 +2,7 @@
 // Facts about the running installation that many units need.
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // The folder of the running executable, ending in '/'. Every installation file
 // is looked for here, never in the current directory.
@@ -21,3 +22,9 @@ bool IsHideSwitch(const QString &argument);
 // Asks the application to end once control is back in its event loop
 // (also when the loop has not started yet).
 void RequestApplicationEnd();
+
+// Ends the program at once with exit status 0, after flushing the standard
+// streams; nothing after the call runs. Tests install a replacement (an empty
+// function restores the real end).
+void EndProgramNow();
+void SetEndProgramNowForTesting(std::function<void()> replacement);
