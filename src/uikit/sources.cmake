@@ -3,8 +3,15 @@ list(APPEND CORE_SOURCES
   uikit/kr_trace.cpp
   uikit/kr_guard.cpp
   uikit/kr_message.cpp
-  uikit/kr_alert_sound_stub.cpp
+  uikit/kr_alert_sound.cpp
+  uikit/alert_sound_common.cpp
 )
 list(APPEND GUI_SOURCES
   uikit/kr_error_box.cpp
+)
+list(APPEND WIN_SOURCES
+  uikit/alert_sound_win.cpp
+)
+list(APPEND POSIX_SOURCES
+  uikit/alert_sound_posix.cpp
 )

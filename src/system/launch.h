@@ -1,0 +1,28 @@
+#pragma once
+// Starting other programs: through the desktop's shell without waiting, or as
+// a child process whose exit code is awaited.
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+// Longest command line ExecAndWait starts; a longer one is refused.
+inline constexpr std::size_t MaxCommandLineLength = 512;
+
+// Opens file with params the way a double-click would (programs are started,
+// documents opened with their default application) and returns at once.
+// Nothing is reported; the started program outlives this one.
+void ExecShell(const std::wstring &file, const std::wstring &params, int showCmd);
+
+// Starts the command line's program, waits for its end and returns its exit
+// code; -1 when it cannot be started or the line is longer than
+// MaxCommandLineLength. The program is the line's first token; when that is
+// unquoted and contains blanks, the shortest blank-separated prefix naming a
+// program wins, as on Windows.
+int ExecAndWait(const std::wstring &commandLine, int showCmd);
+
+// The file, a blank and the parameters, trimmed of characters of code 32 or
+// below at both ends (so empty parameters leave the file alone).
+std::wstring CommandLineOf(const std::wstring &file, const std::wstring &params);
+
+} // namespace platform

@@ -1,0 +1,12 @@
+#include "system/launch.h"
+
+#include "system/wide_text.h"
+
+namespace platform {
+
+std::wstring CommandLineOf(const std::wstring &file, const std::wstring &params)
+{
+    return TrimControl(file + L" " + params);
+}
+
+} // namespace platform

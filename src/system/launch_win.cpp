@@ -1,0 +1,39 @@
+#include "system/launch.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <vector>
+
+namespace platform {
+
+void ExecShell(const std::wstring &file, const std::wstring &params, int showCmd)
+{
+    // An empty operation selects the file's default action.
+    ShellExecuteW(GetActiveWindow(), L"", file.c_str(), params.c_str(), L"", showCmd);
+}
+
+int ExecAndWait(const std::wstring &commandLine, int showCmd)
+{
+    if (commandLine.size() > MaxCommandLineLength)
+        return -1;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showCmd);
+    PROCESS_INFORMATION process{};
+    // CreateProcessW may write into the command line, so it gets its own copy.
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
+                        nullptr, nullptr, &startup, &process))
+        return -1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = static_cast<DWORD>(-1);
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(exitCode);
+}
+
+} // namespace platform

@@ -1,0 +1,9 @@
+#include "uikit/kr_alert_sound.h"
+
+#include "app/app_env.h"
+#include "uikit/alert_sound.h"
+
+void PlayAlertSound(unsigned char kind)
+{
+    platform::PlayAlertSoundFrom(kind, std::filesystem::path(ExecutableFolder().toStdU16String()));
+}
