@@ -1,8 +1,10 @@
 # Units of src/sync.
 list(APPEND CORE_SOURCES
+  sync/mysql_connection.cpp
   sync/comanda.cpp
   sync/reconciliation.cpp
   sync/event_log.cpp
+  sync/reconnect_policy.cpp
 )
 list(APPEND GUI_SOURCES
 )

@@ -1,0 +1,46 @@
+#include "app/single_instance.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+
+TSingleInstance::TSingleInstance(const QString &installFolder, QObject *parent)
+    : QObject(parent)
+{
+    const QString folder = QDir::cleanPath(QDir(installFolder).absolutePath());
+    const QByteArray hash = QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    m_serverName = QStringLiteral("catraca-sync-") + QString::fromLatin1(hash);
+    m_lock = std::make_unique<QLockFile>(QDir::tempPath() + QLatin1Char('/') + m_serverName + QStringLiteral(".lock"));
+    // A lock left by a crashed instance is taken over (QLockFile checks the pid).
+    m_lock->setStaleLockTime(0);
+}
+
+TSingleInstance::~TSingleInstance() = default;
+
+bool TSingleInstance::Claim()
+{
+    if (!m_lock->tryLock(200)) {
+        QLocalSocket socket;
+        socket.connectToServer(m_serverName);
+        if (socket.waitForConnected(1000)) {
+            socket.write("SHOW\n");
+            socket.waitForBytesWritten(1000);
+            socket.disconnectFromServer();
+        }
+        return false;
+    }
+    QLocalServer::removeServer(m_serverName);
+    m_server = new QLocalServer(this);
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *s = m_server->nextPendingConnection()) {
+            connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+            connect(s, &QLocalSocket::readyRead, this, [this, s] {
+                if (s->readAll().contains("SHOW"))
+                    emit activationRequested();
+            });
+        }
+    });
+    m_server->listen(m_serverName);
+    return true;
+}
