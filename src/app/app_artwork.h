@@ -1,0 +1,9 @@
+#pragma once
+// The program's own small pictures, drawn at run time so the installation
+// needs no image files.
+#include <QIcon>
+
+QIcon TrayArtwork();      // a turnstile: post and three arms
+QIcon ConnectArtwork();   // green plug
+QIcon DisconnectArtwork(); // red cross
+QIcon CloseArtwork();     // door with an arrow leaving it

@@ -1,0 +1,406 @@
+#include "app/form_principal.h"
+
+#include "app/app_artwork.h"
+#include "app/app_env.h"
+#include "uikit/kr_guard.h"
+#include "uikit/kr_trace.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int ClientWidth = 556;
+constexpr int ClientHeight = 575;
+constexpr quint32 HeaderColor = 2631720; // dark grey
+constexpr quint32 NoteColor = 179;       // dark red
+
+std::optional<bool> &trayOverride()
+{
+    static std::optional<bool> o;
+    return o;
+}
+
+QFont PixelFont(const QFont &base, const QStringList &families, int pixels, bool bold)
+{
+    QFont f = base;
+    // The first family the machine has wins; a generic sans face otherwise.
+    f.setFamilies(families);
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+QLabel *FieldCaption(const QString &text, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return l;
+}
+} // namespace
+
+void SetFontColor(QWidget *control, quint32 bgr)
+{
+    QPalette pal = control->palette();
+    pal.setColor(QPalette::WindowText, ColorFromBgr(bgr));
+    pal.setColor(QPalette::Text, ColorFromBgr(bgr));
+    control->setPalette(pal);
+}
+
+TFrmPrincipal::TFrmPrincipal(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    TracePoint("TFrmPrincipal.Create", "FRMPRINCIPAL62");
+    setObjectName(QStringLiteral("FrmPrincipal"));
+    setWindowTitle(QStringLiteral("Integração com Catracas Ovrex/Miravel - v1.4"));
+    setWindowIcon(TrayArtwork());
+    setFixedSize(ClientWidth, ClientHeight);
+    CreateControls();
+    CenterOnScreen();
+
+    TMSincro = new QTimer(this);
+    TMSincro->setObjectName(QStringLiteral("TMSincro"));
+    TMSincro->setInterval(2000);
+    connect(TMSincro, &QTimer::timeout, this, &TFrmPrincipal::TMSincroTimer);
+    TMSincro->start();
+
+    TI = new QSystemTrayIcon(TrayArtwork(), this);
+    TI->setToolTip(QStringLiteral("Catraca Kolde"));
+    connect(TI, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick)
+            TIDblClick();
+    });
+    if (TrayAvailable())
+        TI->show();
+
+    // The window sees Esc, F2 and F3 before whichever control has the focus.
+    qApp->installEventFilter(this);
+
+    FormCreate();
+}
+
+TFrmPrincipal::~TFrmPrincipal()
+{
+    qApp->removeEventFilter(this);
+    FormDestroy();
+}
+
+void TFrmPrincipal::CreateControls()
+{
+    PnTitulo = new QLabel(QStringLiteral("Integração com Catracas Ovrex/Miravel"), this);
+    PnTitulo->setObjectName(QStringLiteral("PnTitulo"));
+    PnTitulo->setAlignment(Qt::AlignCenter);
+    PnTitulo->setFixedHeight(41);
+    PnTitulo->setAutoFillBackground(true);
+    PnTitulo->setFont(PixelFont(font(), {QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}, 16, true));
+    {
+        QPalette pal = PnTitulo->palette();
+        pal.setColor(QPalette::Window, ColorFromBgr(HeaderColor));
+        pal.setColor(QPalette::WindowText, Qt::white);
+        PnTitulo->setPalette(pal);
+    }
+
+    LblConectado = new QLabel(QStringLiteral("INTEGRADO COM: NÃO IDENTIFICADO"), this);
+    LblConectado->setObjectName(QStringLiteral("LblConectado"));
+    LblConectado->setAlignment(Qt::AlignCenter);
+    {
+        QFont f = LblConectado->font();
+        f.setBold(true);
+        LblConectado->setFont(f);
+    }
+
+    auto makeEdit = [this](const char *name) {
+        auto *e = new QLineEdit(this);
+        e->setObjectName(QString::fromLatin1(name));
+        return e;
+    };
+    EdtSRV = makeEdit("EdtSRV");
+    EdtPOR = makeEdit("EdtPOR");
+    EdtBDA = makeEdit("EdtBDA");
+    EdtUSU = makeEdit("EdtUSU");
+    EdtSEN = makeEdit("EdtSEN"); // the turnstile password is shown in clear on purpose
+
+    auto *fields = new QGridLayout;
+    fields->setHorizontalSpacing(8);
+    fields->setVerticalSpacing(6);
+    fields->setColumnMinimumWidth(0, 110);
+    fields->setColumnStretch(1, 1);
+    const std::pair<QString, QLineEdit *> rows[] = {
+        {QStringLiteral("SERVIDOR:"), EdtSRV},   {QStringLiteral("PORTA:"), EdtPOR},
+        {QStringLiteral("BASE DADOS:"), EdtBDA}, {QStringLiteral("USUÁRIO:"), EdtUSU},
+        {QStringLiteral("SENHA:"), EdtSEN},
+    };
+    int row = 0;
+    for (const auto &[caption, edit] : rows) {
+        QLabel *l = FieldCaption(caption, this);
+        l->setBuddy(edit);
+        fields->addWidget(l, row, 0);
+        fields->addWidget(edit, row, 1);
+        ++row;
+    }
+
+    CkInicia = new QCheckBox(QStringLiteral("Iniciar com o Windows (requer permissão de administrador)"), this);
+    CkInicia->setObjectName(QStringLiteral("CkInicia"));
+    fields->addWidget(CkInicia, row, 1);
+
+    LblStatus = new QLabel(QStringLiteral("AGUARDANDO"), this);
+    LblStatus->setObjectName(QStringLiteral("LblStatus"));
+    LblStatus->setAlignment(Qt::AlignCenter);
+    LblStatus->setFont(PixelFont(font(), {QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"),
+                                          QStringLiteral("Liberation Sans")}, 33, true));
+    LblStatus->setMinimumHeight(56);
+
+    LblObservacao = new QLabel(
+        QStringLiteral("OBSERVAÇÃO IMPORTANTE: a sincronização com a base de dados da catraca é feita a cada 2 segundos."),
+        this);
+    LblObservacao->setObjectName(QStringLiteral("LblObservacao"));
+    LblObservacao->setWordWrap(true);
+    {
+        QFont f = LblObservacao->font();
+        f.setBold(true);
+        LblObservacao->setFont(f);
+    }
+    SetFontColor(LblObservacao, NoteColor);
+
+    LblObservacoes = new QLabel(
+        QStringLiteral("Observações: caso marque a opção para INICIAR COM O WINDOWS o programa ficará travado por 40 "
+                       "segundos quando ligar o computador, para dar tempo de o ínicio do Firebird ocorrer, para que "
+                       "ele possa se conectar ao banco de dados do software."),
+        this);
+    LblObservacoes->setObjectName(QStringLiteral("LblObservacoes"));
+    LblObservacoes->setWordWrap(true);
+
+    LblMemoria = new QLabel(QStringLiteral("aguardando..."), this);
+    LblMemoria->setObjectName(QStringLiteral("LblMemoria"));
+
+    auto makeButton = [this](const QString &text, const QIcon &icon, const char *name) {
+        auto *b = new QPushButton(icon, text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setIconSize(QSize(24, 24));
+        b->setMinimumSize(118, 38);
+        b->setAutoDefault(false);
+        return b;
+    };
+    BtnConectar = makeButton(QStringLiteral("Conectar F2"), ConnectArtwork(), "BtnConectar");
+    BtnDesconectar = makeButton(QStringLiteral("Desconectar F3"), DisconnectArtwork(), "BtnDesconectar");
+    BtnFechar = makeButton(QStringLiteral("Fechar ESC"), CloseArtwork(), "BtnFechar");
+    connect(BtnConectar, &QPushButton::clicked, this, &TFrmPrincipal::BtnConectarClick);
+    connect(BtnDesconectar, &QPushButton::clicked, this, &TFrmPrincipal::BtnDesconectarClick);
+    connect(BtnFechar, &QPushButton::clicked, this, &TFrmPrincipal::BtnFecharClick);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(LblMemoria, 1);
+    bottom->addWidget(BtnConectar);
+    bottom->addWidget(BtnDesconectar);
+    bottom->addWidget(BtnFechar);
+
+    auto *content = new QVBoxLayout;
+    content->setContentsMargins(16, 10, 16, 12);
+    content->setSpacing(10);
+    content->addWidget(LblConectado);
+    content->addLayout(fields);
+    content->addStretch(1);
+    content->addWidget(LblStatus);
+    content->addStretch(1);
+    content->addWidget(LblObservacao);
+    content->addWidget(LblObservacoes);
+    content->addStretch(2);
+    content->addLayout(bottom);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    outer->addWidget(PnTitulo);
+    outer->addLayout(content, 1);
+    // Tab order follows creation order: fields, check box, buttons.
+
+}
+
+void TFrmPrincipal::CenterOnScreen()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+}
+
+void TFrmPrincipal::ShowAtStart()
+{
+    TracePoint("TFrmPrincipal.ShowAtStart", "FRMPRINCIPAL211");
+    if (!IsHideSwitch(FirstArgument())) {
+        show();
+        return;
+    }
+    // Without a notification area an invisible window could never be brought
+    // back: start minimised instead.
+    if (!TrayAvailable())
+        showMinimized();
+}
+
+void TFrmPrincipal::FormCreate()
+{
+    TracePoint("TFrmPrincipal.FormCreate", "FRMPRINCIPAL223");
+    Guarded([] {});
+}
+
+void TFrmPrincipal::FormDestroy()
+{
+    TracePoint("TFrmPrincipal.FormDestroy", "FRMPRINCIPAL229");
+    Guarded([this] { m_appMinimizeAttached = false; });
+}
+
+void TFrmPrincipal::FormKeyDown(int key)
+{
+    TracePoint("TFrmPrincipal.FormKeyDown", "FRMPRINCIPAL235");
+    Guarded([this, key] {
+        switch (key) {
+        case Qt::Key_Escape:
+            BtnFechar->click();
+            break;
+        case Qt::Key_F2:
+            BtnConectarClick();
+            break;
+        case Qt::Key_F3:
+            BtnDesconectarClick();
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+bool TFrmPrincipal::FocusActionButton(QPushButton *button)
+{
+    // F2 while connected and F3 while disconnected: a disabled button cannot
+    // take the focus, and the action is dropped without a word.
+    if (!button->isEnabled())
+        return false;
+    if (isVisible())
+        button->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void TFrmPrincipal::BtnConectarClick()
+{
+    TracePoint("TFrmPrincipal.BtnConectarClick", "FRMPRINCIPAL268");
+    Guarded([this] {
+        if (!FocusActionButton(BtnConectar))
+            return;
+    });
+}
+
+void TFrmPrincipal::BtnDesconectarClick()
+{
+    TracePoint("TFrmPrincipal.BtnDesconectarClick", "FRMPRINCIPAL277");
+    Guarded([this] {
+        if (!FocusActionButton(BtnDesconectar))
+            return;
+    });
+}
+
+void TFrmPrincipal::BtnFecharClick()
+{
+    TracePoint("TFrmPrincipal.BtnFecharClick", "FRMPRINCIPAL279");
+    Guarded([this] {
+        // The field being edited loses the focus first, so its exit handler
+        // saves what was typed before the window goes.
+        BtnFechar->setFocus(Qt::OtherFocusReason);
+        close();
+    });
+}
+
+void TFrmPrincipal::AtualizaBotoes()
+{
+    TracePoint("TFrmPrincipal.AtualizaBotoes", "FRMPRINCIPAL290");
+    Guarded([] {});
+}
+
+void TFrmPrincipal::TMSincroTimer()
+{
+    TracePoint("TFrmPrincipal.TMSincroTimer", "FRMPRINCIPAL296");
+    Guarded([] {});
+}
+
+void TFrmPrincipal::AppMinimize()
+{
+    TracePoint("TFrmPrincipal.AppMinimize", "FRMPRINCIPAL302");
+    Guarded([this] {
+        // Without a notification area the minimised window stays on the task
+        // bar: hiding it would leave no way back.
+        if (!TrayAvailable())
+            return;
+        hide();
+        setWindowState(windowState() | Qt::WindowMinimized);
+    });
+}
+
+void TFrmPrincipal::TIDblClick()
+{
+    TracePoint("TFrmPrincipal.TIDblClick", "FRMPRINCIPAL315");
+    Guarded([this] {
+        if (isVisible())
+            return;
+        showNormal();
+        raise();
+        activateWindow();
+    });
+}
+
+bool TFrmPrincipal::TrayAvailable()
+{
+    if (trayOverride())
+        return *trayOverride();
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TFrmPrincipal::SetTrayAvailableForTesting(std::optional<bool> available)
+{
+    trayOverride() = available;
+}
+
+bool TFrmPrincipal::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return false;
+    if (static_cast<QWidget *>(watched)->window() != this)
+        return false;
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (key != Qt::Key_Escape && key != Qt::Key_F2 && key != Qt::Key_F3)
+        return false;
+    // Consumed here: a key left to propagate would reach this filter again
+    // on each parent and run its action twice.
+    FormKeyDown(key);
+    return true;
+}
+
+void TFrmPrincipal::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && m_appMinimizeAttached && isMinimized()) {
+        // Hiding from inside the state change confuses some window managers.
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized() && isVisible())
+                AppMinimize();
+        });
+    }
+}
+
+void TFrmPrincipal::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        emit Closed();
+}

@@ -1,0 +1,93 @@
+#pragma once
+// The program's one window: the turnstile settings, the cycle's status, the
+// connect/disconnect/close buttons, the synchronisation timer and the
+// notification-area icon.
+#include <QColor>
+#include <QWidget>
+
+#include <optional>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSystemTrayIcon;
+class QTimer;
+
+// Colours kept in the 0x00BBGGRR form (red in the low byte).
+inline QColor ColorFromBgr(quint32 value)
+{
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+// Text colour of a label or other control, given as 0x00BBGGRR.
+void SetFontColor(QWidget *control, quint32 bgr);
+
+class TFrmPrincipal : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TFrmPrincipal(QWidget *parent = nullptr);
+    ~TFrmPrincipal() override;
+
+    // Shows the window at program start, unless the first argument is the
+    // hide switch; then only the tray icon remains, or, on a desktop without
+    // a notification area, the window starts minimised so it stays reachable.
+    void ShowAtStart();
+
+    // Start-up and shutdown sequences.
+    void FormCreate();
+    void FormDestroy();
+
+    void FormKeyDown(int key);
+    void BtnConectarClick();
+    void BtnDesconectarClick();
+    void BtnFecharClick();
+    void AtualizaBotoes();
+    void TMSincroTimer();
+    void AppMinimize();
+    void TIDblClick();
+
+    // Minimising hides to the tray only while the handler is attached.
+    void SetAppMinimizeAttached(bool attached) { m_appMinimizeAttached = attached; }
+    bool AppMinimizeAttached() const { return m_appMinimizeAttached; }
+
+    // Whether the desktop offers a notification area; tests force an answer.
+    static bool TrayAvailable();
+    static void SetTrayAvailableForTesting(std::optional<bool> available);
+
+    QLabel *PnTitulo = nullptr;
+    QLabel *LblConectado = nullptr;
+    QLineEdit *EdtSRV = nullptr;
+    QLineEdit *EdtPOR = nullptr;
+    QLineEdit *EdtBDA = nullptr;
+    QLineEdit *EdtUSU = nullptr;
+    QLineEdit *EdtSEN = nullptr;
+    QCheckBox *CkInicia = nullptr;
+    QLabel *LblStatus = nullptr;
+    QLabel *LblObservacao = nullptr;
+    QLabel *LblObservacoes = nullptr;
+    QLabel *LblMemoria = nullptr;
+    QPushButton *BtnConectar = nullptr;
+    QPushButton *BtnDesconectar = nullptr;
+    QPushButton *BtnFechar = nullptr;
+    QTimer *TMSincro = nullptr;
+    QSystemTrayIcon *TI = nullptr;
+
+signals:
+    // The window was closed: the program ends.
+    void Closed();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void CreateControls();
+    void CenterOnScreen();
+    // Moves the focus to the connect or disconnect button; false when the
+    // button is disabled and its action must not run.
+    bool FocusActionButton(QPushButton *button);
+
+    bool m_appMinimizeAttached = false;
+};
