@@ -532,12 +532,13 @@ void SaveConfigFile(const QString &path, const QString &section, const QString &
     case Kind::UnsignedBig: {
         // Storing a different number than the one given would be silent data
         // loss; a value outside the 32-bit range is refused.
-        bool fits = false;
-        const int v = value.toInt(&fits);
+        const bool fits = kindOf(value) == Kind::SignedBig
+                              ? value.toLongLong() == toInt32(value.toLongLong())
+                              : value.toULongLong() == qulonglong(toInt32(value.toULongLong()));
         if (!fits)
             throw KrError(QStringLiteral("The value %1 of %2 does not fit a 32-bit integer")
                               .arg(value.toString(), key));
-        ini.WriteInteger(section, key, v);
+        ini.WriteInteger(section, key, int(value.toLongLong()));
         break;
     }
     case Kind::Float:
