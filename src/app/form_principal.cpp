@@ -82,8 +82,9 @@ TFrmPrincipal::TFrmPrincipal(QWidget *parent)
         if (reason == QSystemTrayIcon::DoubleClick)
             TIDblClick();
     });
-    if (TrayAvailable())
-        TI->show();
+    // Shown even where no notification area exists yet: on a desktop whose
+    // panel starts after this program, the icon appears once it is there.
+    TI->show();
 
     // The window sees Esc, F2 and F3 before whichever control has the focus.
     qApp->installEventFilter(this);

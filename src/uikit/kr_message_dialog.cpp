@@ -47,6 +47,7 @@ TKRMessageDialog::TKRMessageDialog(const MessageRequest &request, QWidget *paren
 
     LblTitulo = new QLabel(request.title, this);
     LblTitulo->setTextFormat(Qt::PlainText);
+    LblTitulo->setAlignment(Qt::AlignCenter);
     QFont titleFont = LblTitulo->font();
     titleFont.setBold(true);
     titleFont.setPixelSize(18);

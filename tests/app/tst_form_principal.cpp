@@ -1,0 +1,390 @@
+#include "app/app_env.h"
+#include "app/form_principal.h"
+#include "uikit/kr_guard.h"
+#include "uikit/kr_message.h"
+#include "uikit/kr_trace.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+class TestFormPrincipal : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void colourValuesAreBgr();
+    void windowFrame();
+    void textsAndFonts();
+    void fieldCaptions();
+    void timerAndTrayIcon();
+
+    void escapeClosesFromAField();
+    void escapeSavesTheEditedFieldFirst();
+    void functionKeysRunTheirActionOnce_data();
+    void functionKeysRunTheirActionOnce();
+    void functionKeysOnDisabledButtonsAreIgnored();
+    void closingByTheSystemMenuEndsTheProgram();
+
+    void hideSwitch_data();
+    void hideSwitch();
+    void hideSwitchWithoutTrayStartsMinimised();
+
+    void trayDoubleClickWhileVisibleChangesNothing();
+    void trayDoubleClickRestoresHiddenWindow();
+    void minimiseHidesToTray();
+    void minimiseWithoutTrayKeepsWindowReachable();
+    void minimiseBeforeHandlerAttachedKeepsWindow();
+
+private:
+    std::unique_ptr<TFrmPrincipal> ShownForm();
+    int TraceCount(const char *name) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TFrmPrincipal> m_form;
+    QStringList m_messages;
+    QStringList m_errors;
+};
+
+void TestFormPrincipal::initTestCase()
+{
+    // No message or error may open a modal window in these tests.
+    SetMessagePresenter([this](const MessageRequest &r) {
+        m_messages << r.title + QStringLiteral(": ") + r.text;
+        return MessageOutcome{};
+    });
+    SetTopLevelErrorDisplay([this](const QString &message) { m_errors << message; });
+}
+
+void TestFormPrincipal::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    SetExecutableFolderForTesting(m_dir->path());
+    SetArgumentsForTesting({});
+    TFrmPrincipal::SetTrayAvailableForTesting(true);
+    m_messages.clear();
+    m_errors.clear();
+    m_form = std::make_unique<TFrmPrincipal>();
+}
+
+void TestFormPrincipal::cleanup()
+{
+    m_form.reset();
+    TFrmPrincipal::SetTrayAvailableForTesting(std::nullopt);
+    SetArgumentsForTesting({});
+    SetExecutableFolderForTesting(QString());
+    TraceEnabled = false;
+    TraceLog.clear();
+    QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+}
+
+std::unique_ptr<TFrmPrincipal> TestFormPrincipal::ShownForm()
+{
+    auto form = std::move(m_form);
+    form->show();
+    form->activateWindow();
+    if (!QTest::qWaitForWindowActive(form.get()))
+        qWarning("main window did not become active");
+    return form;
+}
+
+int TestFormPrincipal::TraceCount(const char *name) const
+{
+    const QString needle = QStringLiteral("FUNÇÃO: ") + QString::fromLatin1(name) + QStringLiteral(" /");
+    int n = 0;
+    for (const QString &line : TraceLog)
+        n += line.contains(needle) ? 1 : 0;
+    return n;
+}
+
+void TestFormPrincipal::colourValuesAreBgr()
+{
+    QCOMPARE(ColorFromBgr(2631720), QColor(40, 40, 40));
+    QCOMPARE(ColorFromBgr(179), QColor(179, 0, 0));
+    QCOMPARE(ColorFromBgr(168), QColor(168, 0, 0));
+    QCOMPARE(ColorFromBgr(42579), QColor(83, 166, 0));
+    QCOMPARE(ColorFromBgr(0x00FF8000), QColor(0, 128, 255));
+}
+
+void TestFormPrincipal::windowFrame()
+{
+    TFrmPrincipal &f = *m_form;
+    QCOMPARE(f.windowTitle(), QStringLiteral("Integração com Catracas Ovrex/Miravel - v1.4"));
+    QCOMPARE(f.size(), QSize(556, 575));
+    QCOMPARE(f.minimumSize(), f.maximumSize());
+    QVERIFY(!(f.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(f.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(f.windowFlags() & Qt::WindowSystemMenuHint);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY(qAbs(f.geometry().center().x() - screen.center().x()) <= 1);
+    QVERIFY(qAbs(f.geometry().center().y() - screen.center().y()) <= 1);
+    QVERIFY(!f.isVisible()); // shown by the program entry, not by creation
+}
+
+void TestFormPrincipal::textsAndFonts()
+{
+    TFrmPrincipal &f = *m_form;
+    QCOMPARE(f.PnTitulo->text(), QStringLiteral("Integração com Catracas Ovrex/Miravel"));
+    QCOMPARE(f.PnTitulo->palette().color(QPalette::Window), QColor(40, 40, 40));
+    QCOMPARE(f.PnTitulo->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QVERIFY(f.PnTitulo->font().bold());
+    QCOMPARE(f.PnTitulo->font().pixelSize(), 16);
+
+    QCOMPARE(f.LblConectado->text(), QStringLiteral("INTEGRADO COM: NÃO IDENTIFICADO"));
+    QCOMPARE(f.CkInicia->text(), QStringLiteral("Iniciar com o Windows (requer permissão de administrador)"));
+    QVERIFY(!f.CkInicia->isChecked());
+
+    QCOMPARE(f.LblStatus->text(), QStringLiteral("AGUARDANDO"));
+    QVERIFY(f.LblStatus->font().bold());
+    QCOMPARE(f.LblStatus->font().pixelSize(), 33);
+    QVERIFY(f.LblStatus->alignment() & Qt::AlignHCenter);
+
+    QCOMPARE(f.LblObservacao->text(),
+             QStringLiteral("OBSERVAÇÃO IMPORTANTE: a sincronização com a base de dados da catraca é feita a cada 2 "
+                            "segundos."));
+    QVERIFY(f.LblObservacao->font().bold());
+    QVERIFY(f.LblObservacao->wordWrap());
+    QCOMPARE(f.LblObservacao->palette().color(QPalette::WindowText), QColor(179, 0, 0));
+    QVERIFY(f.LblObservacoes->text().startsWith(QStringLiteral("Observações: caso marque a opção")));
+    QVERIFY(f.LblObservacoes->text().contains(QStringLiteral("para dar tempo de o ínicio do Firebird ocorrer")));
+    QVERIFY(f.LblObservacoes->wordWrap());
+    QCOMPARE(f.LblMemoria->text(), QStringLiteral("aguardando..."));
+
+    QCOMPARE(f.BtnConectar->text(), QStringLiteral("Conectar F2"));
+    QCOMPARE(f.BtnDesconectar->text(), QStringLiteral("Desconectar F3"));
+    QCOMPARE(f.BtnFechar->text(), QStringLiteral("Fechar ESC"));
+    for (QPushButton *b : {f.BtnConectar, f.BtnDesconectar, f.BtnFechar}) {
+        QVERIFY(!b->icon().isNull());
+        QVERIFY(b->isEnabled());
+    }
+    // Right-aligned, in this order.
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QVERIFY(f.BtnConectar->x() < f.BtnDesconectar->x());
+    QVERIFY(f.BtnDesconectar->x() < f.BtnFechar->x());
+    QVERIFY(f.BtnFechar->geometry().right() > f.width() - 40);
+}
+
+void TestFormPrincipal::fieldCaptions()
+{
+    TFrmPrincipal &f = *m_form;
+    const std::pair<QString, QLineEdit *> expected[] = {
+        {QStringLiteral("SERVIDOR:"), f.EdtSRV},   {QStringLiteral("PORTA:"), f.EdtPOR},
+        {QStringLiteral("BASE DADOS:"), f.EdtBDA}, {QStringLiteral("USUÁRIO:"), f.EdtUSU},
+        {QStringLiteral("SENHA:"), f.EdtSEN},
+    };
+    const QList<QLabel *> labels = f.findChildren<QLabel *>();
+    for (const auto &[caption, edit] : expected) {
+        QVERIFY(edit->text().isEmpty());
+        const auto it = std::find_if(labels.begin(), labels.end(), [edit](QLabel *l) { return l->buddy() == edit; });
+        QVERIFY2(it != labels.end(), qPrintable(caption));
+        QCOMPARE((*it)->text(), caption);
+    }
+    QCOMPARE(f.EdtSEN->echoMode(), QLineEdit::Normal);
+    QCOMPARE(f.EdtSRV->objectName(), QStringLiteral("EdtSRV"));
+}
+
+void TestFormPrincipal::timerAndTrayIcon()
+{
+    QCOMPARE(m_form->TMSincro->interval(), 2000);
+    QVERIFY(m_form->TMSincro->isActive());
+    QCOMPARE(m_form->TI->toolTip(), QStringLiteral("Catraca Kolde"));
+    QVERIFY(!m_form->TI->icon().isNull());
+}
+
+void TestFormPrincipal::escapeClosesFromAField()
+{
+    auto form = ShownForm();
+    QSignalSpy closed(form.get(), &TFrmPrincipal::Closed);
+    form->EdtBDA->setFocus();
+    QCOMPARE(QApplication::focusWidget(), form->EdtBDA);
+    QTest::keyClick(form->EdtBDA, Qt::Key_Escape, Qt::ShiftModifier);
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!form->isVisible());
+}
+
+void TestFormPrincipal::escapeSavesTheEditedFieldFirst()
+{
+    auto form = ShownForm();
+    QSignalSpy closed(form.get(), &TFrmPrincipal::Closed);
+    int exits = 0;
+    bool visibleAtExit = false;
+    connect(form->EdtUSU, &QLineEdit::editingFinished, this, [&] {
+        ++exits;
+        visibleAtExit = form->isVisible();
+    });
+    form->EdtUSU->setFocus();
+    // Typed one by one: the accented letter cannot go through keyClicks.
+    for (const QChar ch : QStringLiteral("joão")) {
+        QTest::sendKeyEvent(QTest::Click, form->EdtUSU, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    }
+    QCOMPARE(form->EdtUSU->text(), QStringLiteral("joão"));
+    QTest::keyClick(form->EdtUSU, Qt::Key_Escape);
+    QCOMPARE(exits, 1);
+    QVERIFY(visibleAtExit);
+    QCOMPARE(closed.count(), 1);
+}
+
+void TestFormPrincipal::functionKeysRunTheirActionOnce_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("F2") << int(Qt::Key_F2) << "TFrmPrincipal.BtnConectarClick" << "BtnConectar";
+    QTest::newRow("F3") << int(Qt::Key_F3) << "TFrmPrincipal.BtnDesconectarClick" << "BtnDesconectar";
+}
+
+void TestFormPrincipal::functionKeysRunTheirActionOnce()
+{
+    QFETCH(int, key);
+    QFETCH(QString, action);
+    QFETCH(QString, button);
+    auto form = ShownForm();
+    form->EdtSRV->setFocus();
+    TraceLog.clear();
+    TraceEnabled = true;
+    // Sent to a field, whose parents the key would otherwise travel through.
+    QTest::keyClick(form->EdtSRV, Qt::Key(key));
+    TraceEnabled = false;
+    QCOMPARE(TraceCount(action.toLatin1().constData()), 1);
+    QCOMPARE(QApplication::focusWidget()->objectName(), button);
+    QVERIFY(form->isVisible());
+}
+
+void TestFormPrincipal::functionKeysOnDisabledButtonsAreIgnored()
+{
+    auto form = ShownForm();
+    form->BtnConectar->setEnabled(false);
+    form->BtnDesconectar->setEnabled(false);
+    form->EdtPOR->setFocus();
+    QTest::keyClick(form->EdtPOR, Qt::Key_F2);
+    QTest::keyClick(form->EdtPOR, Qt::Key_F3);
+    QCOMPARE(QApplication::focusWidget(), form->EdtPOR);
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(form->isVisible());
+    // Esc still works with both other buttons disabled.
+    QTest::keyClick(form->EdtPOR, Qt::Key_Escape);
+    QVERIFY(!form->isVisible());
+}
+
+void TestFormPrincipal::closingByTheSystemMenuEndsTheProgram()
+{
+    auto form = ShownForm();
+    QSignalSpy closed(form.get(), &TFrmPrincipal::Closed);
+    QVERIFY(form->close());
+    QCOMPARE(closed.count(), 1);
+    // Hiding to the tray is no close.
+    auto other = std::make_unique<TFrmPrincipal>();
+    QSignalSpy otherClosed(other.get(), &TFrmPrincipal::Closed);
+    other->show();
+    other->AppMinimize();
+    QVERIFY(!other->isVisible());
+    QCOMPARE(otherClosed.count(), 0);
+}
+
+void TestFormPrincipal::hideSwitch_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("none") << QStringList() << true;
+    QTest::newRow("HIDE") << QStringList{QStringLiteral("HIDE")} << false;
+    QTest::newRow("lower case with blanks") << QStringList{QStringLiteral(" hide ")} << false;
+    QTest::newRow("mixed case, tab and newline") << QStringList{QStringLiteral("\tHiDe\r\n")} << false;
+    QTest::newRow("second argument") << QStringList{QStringLiteral("CFG=x.ini"), QStringLiteral("HIDE")} << true;
+    QTest::newRow("longer word") << QStringList{QStringLiteral("HIDES")} << true;
+    QTest::newRow("inner blank") << QStringList{QStringLiteral("HI DE")} << true;
+    QTest::newRow("empty first") << QStringList{QString(), QStringLiteral("HIDE")} << true;
+}
+
+void TestFormPrincipal::hideSwitch()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, shown);
+    SetArgumentsForTesting(arguments);
+    m_form->ShowAtStart();
+    QCOMPARE(m_form->isVisible(), shown);
+    QVERIFY(!m_form->isMinimized());
+}
+
+void TestFormPrincipal::hideSwitchWithoutTrayStartsMinimised()
+{
+    TFrmPrincipal::SetTrayAvailableForTesting(false);
+    SetArgumentsForTesting({QStringLiteral(" hide ")});
+    m_form->ShowAtStart();
+    QVERIFY(m_form->isVisible());
+    QVERIFY(m_form->isMinimized());
+}
+
+void TestFormPrincipal::trayDoubleClickWhileVisibleChangesNothing()
+{
+    auto form = ShownForm();
+    form->showMinimized();
+    const QRect before = form->geometry();
+    emit form->TI->activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(form->isVisible());
+    QVERIFY(form->isMinimized());
+    QCOMPARE(form->geometry(), before);
+}
+
+void TestFormPrincipal::trayDoubleClickRestoresHiddenWindow()
+{
+    SetArgumentsForTesting({QStringLiteral("HIDE")});
+    m_form->ShowAtStart();
+    QVERIFY(!m_form->isVisible());
+    emit m_form->TI->activated(QSystemTrayIcon::Trigger);
+    QVERIFY(!m_form->isVisible());
+    emit m_form->TI->activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(m_form->isVisible());
+    QVERIFY(!m_form->isMinimized());
+}
+
+void TestFormPrincipal::minimiseHidesToTray()
+{
+    auto form = ShownForm();
+    form->SetAppMinimizeAttached(true);
+    form->showMinimized();
+    QTRY_VERIFY(!form->isVisible());
+    // And back in its normal state on the icon's double-click.
+    emit form->TI->activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(form->isVisible());
+    QVERIFY(!form->isMinimized());
+}
+
+void TestFormPrincipal::minimiseWithoutTrayKeepsWindowReachable()
+{
+    TFrmPrincipal::SetTrayAvailableForTesting(false);
+    auto form = ShownForm();
+    form->SetAppMinimizeAttached(true);
+    form->showMinimized();
+    QTest::qWait(50);
+    QVERIFY(form->isVisible());
+    QVERIFY(form->isMinimized());
+}
+
+void TestFormPrincipal::minimiseBeforeHandlerAttachedKeepsWindow()
+{
+    auto form = ShownForm();
+    QVERIFY(!form->AppMinimizeAttached());
+    form->showMinimized();
+    QTest::qWait(50);
+    QVERIFY(form->isVisible());
+    // Shutdown detaches the handler again.
+    form->SetAppMinimizeAttached(true);
+    form->FormDestroy();
+    QVERIFY(!form->AppMinimizeAttached());
+}
+
+QTEST_MAIN(TestFormPrincipal)
+#include "tst_form_principal.moc"
