@@ -8,6 +8,8 @@ list(APPEND CORE_SOURCES
 )
 list(APPEND GUI_SOURCES
   uikit/kr_error_box.cpp
+  uikit/kr_graphics.cpp
+  uikit/kr_theme.cpp
   uikit/kr_message_dialog.cpp
 )
 list(APPEND WIN_SOURCES
