@@ -368,7 +368,9 @@ void TIniFile::WriteString(const QString &section, const QString &key, const QSt
 
     Document doc;
     const LoadResult loaded = loadDocument(m_fileName, doc);
-    if (loaded == LoadResult::Unreadable)
+    // A UTF-16 file cut in the middle of a character: anything added would be
+    // out of step with the rest, so leave it alone.
+    if (loaded == LoadResult::Unreadable || (doc.encoding == Encoding::Utf16LE && doc.bytes.size() % 2 != 0))
         failWrite(m_fileName);
 
     const QString stored = needsQuotes(value) ? u'"' + value + u'"' : value;

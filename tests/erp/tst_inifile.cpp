@@ -158,6 +158,11 @@ private slots:
         QByteArray expected("\xFF\xFE");
         expected.append(reinterpret_cast<const char *>(updated.utf16()), updated.size() * 2);
         QCOMPARE(readAll(utf16), expected);
+
+        writeAll(utf16, expected + "\x41");
+        QCOMPARE(b.ReadString("S", "Y", ""), QStringLiteral("北"));
+        QVERIFY_THROWS_EXCEPTION(EIniFileException, b.WriteString("S", "Z", "1"));
+        QCOMPARE(readAll(utf16), expected + "\x41");
     }
 
     void typedValues()
