@@ -1,9 +1,16 @@
 # Units of src/erp.
 list(APPEND CORE_SOURCES
+  erp/pingsend_common.cpp
   erp/kr_cp1252.cpp
   erp/kr_inifile.cpp
   erp/kr_scramble.cpp
   erp/kr_revenda.cpp
 )
 list(APPEND GUI_SOURCES
+)
+list(APPEND POSIX_SOURCES
+  erp/pingsend_posix.cpp
+)
+list(APPEND WIN_SOURCES
+  erp/pingsend_win.cpp
 )
