@@ -1,7 +1,47 @@
 #!/usr/bin/env bash
-# Runs the program: installs what is missing, builds and starts it.
+# Runs the main job on this machine: installs what is missing, builds, starts
+# the private Firebird and MariaDB servers with sample data, lays out an
+# installation folder beside them, starts a small ERP activity simulator and
+# the program. With a display the window opens (press "Conectar F2"); without
+# one the program starts hidden, connects by itself and logs to the console.
+# Ctrl-C ends the program, the simulator and the servers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+ROOT=$(pwd)
 scripts/install-deps.sh
+export BUILD_DIR=${BUILD_DIR:-build}
 scripts/build.sh
-exec "${BUILD_DIR:-build}/src/catraca-sync" "$@"
+
+export CATRACA_SERVERS_DIR=${CATRACA_SERVERS_DIR:-/tmp/catraca-demo-servers}
+scripts/servers.sh start
+# shellcheck disable=SC1091
+source "$CATRACA_SERVERS_DIR/env.sh"
+
+INSTALL=${CATRACA_DEMO_DIR:-/tmp/catraca-demo}
+mkdir -p "$INSTALL"
+cp -f "$BUILD_DIR/src/catraca-sync" "$INSTALL/"
+port=$CATRACA_FB_PORT; [ "$port" = 3050 ] && port=""
+printf '[IBCONFIG]\r\nIP=%s\r\nLOCAL=%s\r\nUSUARIO=\r\nSENHA=\r\nPORTA=%s\r\nUSACONFIG=0\r\n' \
+  "$CATRACA_FB_HOST" "$CATRACA_FB_DATABASE" "$port" > "$INSTALL/norvacomercio.ini"
+if [ ! -f "$INSTALL/dbxconnections.ini" ]; then
+  ( umask 077
+    printf '[MySQL]\r\nHostName=%s\r\nPort=%s\r\nDatabase=%s\r\nUser_Name=%s\r\nPassword=%s\r\n' \
+      "$CATRACA_MYSQL_HOST" "$CATRACA_MYSQL_PORT" "$CATRACA_MYSQL_DATABASE" "$CATRACA_MYSQL_USER" \
+      "$CATRACA_MYSQL_PASSWORD" > "$INSTALL/dbxconnections.ini" )
+fi
+
+scripts/erp-simulator.sh 3 40 &
+SIM=$!
+cleanup() {
+  kill "$SIM" 2>/dev/null || true
+  "$ROOT/scripts/servers.sh" stop || true
+}
+trap cleanup EXIT INT TERM
+
+echo "Instalação de demonstração: $INSTALL"
+echo "Turnstile table: scripts/servers.sh mysql-sql 'select * from cad_comanda order by num_comanda'"
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  "$INSTALL/catraca-sync" "$@"
+else
+  CATRACA_STARTUP_WAIT_MS=${CATRACA_STARTUP_WAIT_MS:-0} QT_QPA_PLATFORM=offscreen "$INSTALL/catraca-sync" HIDE
+fi

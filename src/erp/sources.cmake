@@ -1,5 +1,6 @@
 # Units of src/erp.
 list(APPEND CORE_SOURCES
+  erp/fb_client.cpp
   erp/pingsend_common.cpp
   erp/kr_cp1252.cpp
   erp/kr_inifile.cpp
