@@ -80,7 +80,7 @@ TColor PerChannel(const Rgb &s, const Rgb &e, const std::function<int(int, int)>
 
 TKRColorRamp BuildColorRamp(TColor start, TColor end, bool inverse, int rotation, int shift)
 {
-    TracePoint("KR_GRAPHICS.BuildColorRamp", "KRGRAPHICS88");
+    TracePoint("KR_GRAPHICS.BuildColorRamp", "KRGRAPHICS83");
     // Settings files can carry any byte; beyond ±100 the folded ramp would be
     // indexed outside its 256 entries.
     rotation = std::clamp(rotation, -100, 100);
@@ -216,11 +216,19 @@ int PatternIndex(TKRGradientType type, int x, int y)
     return 0;
 }
 
+void FillPattern(TKRPattern &pattern, TKRGradientType type)
+{
+    size_t i = 0;
+    for (int y = 0; y < pattern.Height; ++y)
+        for (int x = 0; x < pattern.Width; ++x)
+            pattern.Index[i++] = quint8(std::clamp(PatternIndex(type, x, y), 0, 255));
+}
+
 } // namespace
 
 TKRPattern BuildGradientPattern(TKRGradientType type, QSize controlSize, quint32 seed)
 {
-    TracePoint("KR_GRAPHICS.BuildGradientPattern", "KRGRAPHICS219");
+    TracePoint("KR_GRAPHICS.BuildGradientPattern", "KRGRAPHICS231");
     TKRPattern pattern;
     const QSize size = GradientPatternSize(type, controlSize);
     pattern.Width = size.width();
@@ -232,16 +240,24 @@ TKRPattern BuildGradientPattern(TKRGradientType type, QSize controlSize, quint32
             index = quint8(random.bounded(255));
         return pattern;
     }
-    size_t i = 0;
-    for (int y = 0; y < pattern.Height; ++y)
-        for (int x = 0; x < pattern.Width; ++x)
-            pattern.Index[i++] = quint8(std::clamp(PatternIndex(type, x, y), 0, 255));
-    return pattern;
+    if (type == gtXadrez) {
+        FillPattern(pattern, type);
+        return pattern;
+    }
+    // Fixed-size patterns depend on nothing but the style: the radial ones
+    // cost a square root per pixel, so each is worked out once.
+    static std::array<TKRPattern, GradientTypeCount> fixed;
+    TKRPattern &cached = fixed[size_t(type)];
+    if (cached.Index.empty()) {
+        cached = pattern;
+        FillPattern(cached, type);
+    }
+    return cached;
 }
 
 QImage RenderGradientPattern(const TKRPattern &pattern, const TKRColorRamp &ramp)
 {
-    TracePoint("KR_GRAPHICS.RenderGradientPattern", "KRGRAPHICS240");
+    TracePoint("KR_GRAPHICS.RenderGradientPattern", "KRGRAPHICS260");
     std::array<QRgb, 256> colors{};
     for (size_t i = 0; i < colors.size(); ++i)
         colors[i] = FromColorRef(ramp[i]).rgb();
@@ -276,7 +292,7 @@ QRect TKRArtistic::ClientRect(const QPainter &canvas) const
 
 void TKRArtistic::PaintGradient(QPainter &canvas, const QRect &rect, TColor start, TColor end) const
 {
-    TracePoint("TKRArtistic.PaintGradient", "KRGRAPHICS275");
+    TracePoint("TKRArtistic.PaintGradient", "KRGRAPHICS295");
     if (rect.width() <= 0 || rect.height() <= 0)
         return;
     const TKRColorRamp ramp = BuildColorRamp(start, end, GradientInverse, GradientRotation, GradientShift);
@@ -292,7 +308,7 @@ void TKRArtistic::PaintGradient(QPainter &canvas, const QRect &rect, TColor star
 
 void TKRArtistic::PaintControlFace(QPainter &canvas, int state) const
 {
-    TracePoint("TKRArtistic.PaintControlFace", "KRGRAPHICS291");
+    TracePoint("TKRArtistic.PaintControlFace", "KRGRAPHICS311");
     const TKRColors colors = SelectStateColors(*this, state);
     QRect r = ClientRect(canvas);
     PaintGradient(canvas, r, colors.BorderColorStart, colors.BorderColorEnd);
@@ -374,7 +390,7 @@ void WalkCorner(QImage &image, int firstX, int stepX, int columns, int firstY, i
 
 void TKRArtistic::PaintRoundedFace(QPainter &canvas, int state, TColor backColor) const
 {
-    TracePoint("TKRArtistic.PaintRoundedFace", "KRGRAPHICS339");
+    TracePoint("TKRArtistic.PaintRoundedFace", "KRGRAPHICS393");
     if (state == psStatic)
         state = psHot;
     const TKRColors colors = SelectStateColors(*this, state);
@@ -410,7 +426,7 @@ void TKRArtistic::PaintRoundedFace(QPainter &canvas, int state, TColor backColor
 void TKRArtistic::DrawAlignedText(QPainter &canvas, const QRect &rect, TKRHorzAlign horz, int borderWidth,
                                   const QString &text, TKRVertAlign vert) const
 {
-    TracePoint("TKRArtistic.DrawAlignedText", "KRGRAPHICS379");
+    TracePoint("TKRArtistic.DrawAlignedText", "KRGRAPHICS429");
     const QRect r = rect.adjusted(borderWidth, borderWidth, -borderWidth, -borderWidth);
     const QFontMetrics metrics(canvas.font());
     const int textHeight = metrics.height();

@@ -333,7 +333,7 @@ TColor FromHls(const Hls &c)
 
 TColor ColorWithLuminance(TColor color, int percent)
 {
-    TracePoint("KR_THEME.ColorWithLuminance", "KRTHEME328");
+    TracePoint("KR_THEME.ColorWithLuminance", "KRTHEME336");
     Hls hls = ToHls(PlainColor(color));
     hls.l = std::clamp(percent, 0, 100) * 255 / 100;
     return FromHls(hls);
@@ -371,7 +371,7 @@ TKRColors ColorSet(TColor p, TColor q, int F, int E, const int (&levels)[6])
 
 void GenerateSchemeColors(TKRArtistic &artistic, TKRThemeColors scheme, TKRTheme *theme)
 {
-    TracePoint("KR_THEME.GenerateSchemeColors", "KRTHEME366");
+    TracePoint("KR_THEME.GenerateSchemeColors", "KRTHEME374");
     scheme = ValidScheme(scheme);
     const TColor A = SchemeBaseColor(scheme);
     const TColor B = SchemeSecondColor(scheme);
@@ -413,13 +413,13 @@ void GenerateSchemeColors(TKRArtistic &artistic, TKRThemeColors scheme, TKRTheme
 TKRTheme::TKRTheme(QObject *parent)
     : QObject(parent)
 {
-    TracePoint("TKRTheme.Create", "KRTHEME408");
+    TracePoint("TKRTheme.Create", "KRTHEME416");
     RegenerateColors();
 }
 
 void TKRTheme::SetThemeColors(TKRThemeColors value)
 {
-    TracePoint("TKRTheme.SetThemeColors", "KRTHEME414");
+    TracePoint("TKRTheme.SetThemeColors", "KRTHEME422");
     value = ValidScheme(value);
     if (value == m_themeColors)
         return;
@@ -429,7 +429,7 @@ void TKRTheme::SetThemeColors(TKRThemeColors value)
 
 void TKRTheme::SetGradientType(TKRGradientType value)
 {
-    TracePoint("TKRTheme.SetGradientType", "KRTHEME424");
+    TracePoint("TKRTheme.SetGradientType", "KRTHEME432");
     value = ValidGradient(value);
     if (value == m_gradientType)
         return;
@@ -439,19 +439,19 @@ void TKRTheme::SetGradientType(TKRGradientType value)
 
 void TKRTheme::SetGradientRotation(int value)
 {
-    TracePoint("TKRTheme.SetGradientRotation", "KRTHEME434");
+    TracePoint("TKRTheme.SetGradientRotation", "KRTHEME442");
     ChangeAndNotify(m_gradientRotation, std::clamp(value, -100, 100));
 }
 
 void TKRTheme::SetGradientShift(int value)
 {
-    TracePoint("TKRTheme.SetGradientShift", "KRTHEME440");
+    TracePoint("TKRTheme.SetGradientShift", "KRTHEME448");
     ChangeAndNotify(m_gradientShift, std::clamp(value, -100, 100));
 }
 
 void TKRTheme::SetBorderWidth(int value)
 {
-    TracePoint("TKRTheme.SetBorderWidth", "KRTHEME446");
+    TracePoint("TKRTheme.SetBorderWidth", "KRTHEME454");
     ChangeAndNotify(m_borderWidth, value);
 }
 
@@ -465,7 +465,7 @@ void TKRTheme::ChangeAndNotify(int &field, int value)
 
 QString TKRTheme::SettingsFilePath() const
 {
-    TracePoint("TKRTheme.SettingsFilePath", "KRTHEME463");
+    TracePoint("TKRTheme.SettingsFilePath", "KRTHEME468");
     if (!m_iniFileName.isEmpty())
         return ExecutableFolder() + m_iniFileName;
     const QFileInfo exe(ExecutablePath());
@@ -477,7 +477,7 @@ QString TKRTheme::SettingsFilePath() const
 
 void TKRTheme::LoadSettings()
 {
-    TracePoint("TKRTheme.LoadSettings", "KRTHEME475");
+    TracePoint("TKRTheme.LoadSettings", "KRTHEME480");
     if (m_noRead)
         return;
     const TIniFile ini(SettingsFilePath());
@@ -512,14 +512,14 @@ void TKRTheme::RegenerateColors()
 
 void TKRTheme::ApplyScheme()
 {
-    TracePoint("TKRTheme.ApplyScheme", "KRTHEME510");
+    TracePoint("TKRTheme.ApplyScheme", "KRTHEME515");
     RegenerateColors();
     NotifyActiveForm();
 }
 
 void TKRTheme::PrepareArtistic(TKRArtistic &artistic)
 {
-    TracePoint("TKRTheme.PrepareArtistic", "KRTHEME517");
+    TracePoint("TKRTheme.PrepareArtistic", "KRTHEME522");
     artistic.GradientType = m_gradientType;
     artistic.GradientRotation = m_gradientRotation;
     artistic.GradientShift = m_gradientShift;
@@ -556,7 +556,7 @@ void NotifyChildren(QWidget *parent)
 
 void TKRTheme::NotifyThemeChange(QWidget *form)
 {
-    TracePoint("TKRTheme.NotifyThemeChange", "KRTHEME552");
+    TracePoint("TKRTheme.NotifyThemeChange", "KRTHEME559");
     if (!form)
         return;
     NotifyChildren(form);
