@@ -2,7 +2,11 @@
 
 #include "app/app_artwork.h"
 #include "app/app_env.h"
+#include "sync/turnstile_settings.h"
+#include "system/kr_windows.h"
+#include "system/wide_text.h"
 #include "uikit/kr_guard.h"
+#include "uikit/kr_message.h"
 #include "uikit/kr_trace.h"
 
 #include <QApplication>
@@ -14,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -154,6 +159,8 @@ void TFrmPrincipal::CreateControls()
 
     CkInicia = new QCheckBox(QStringLiteral("Iniciar com o Windows (requer permissão de administrador)"), this);
     CkInicia->setObjectName(QStringLiteral("CkInicia"));
+    // Only the user's click: a box set by the program calls the handler itself.
+    connect(CkInicia, &QCheckBox::clicked, this, &TFrmPrincipal::CkIniciaClick);
     fields->addWidget(CkInicia, row, 1);
 
     LblStatus = new QLabel(QStringLiteral("AGUARDANDO"), this);
@@ -298,8 +305,46 @@ void TFrmPrincipal::BtnConectarClick()
 {
     TracePoint("TFrmPrincipal.BtnConectarClick", "FRMPRINCIPAL268");
     Guarded([this] {
+        // Moving the focus runs the exit handler of a field being edited, so
+        // what was typed is in the file before the file is read below.
         if (!FocusActionButton(BtnConectar))
             return;
+        // The messages do not stop the connect: it goes on with the file.
+        for (QLineEdit *field : {EdtSRV, EdtBDA, EdtUSU, EdtSEN}) {
+            if (!platform::TrimControl(field->text().toStdWString()).empty())
+                continue;
+            if (isVisible())
+                field->setFocus(Qt::OtherFocusReason);
+            ShowErrorMessage(QStringLiteral("Erro"), QStringLiteral("Informe o servidor!"));
+        }
+
+        // No cycle may run on a half-made connection; whatever happens below,
+        // the timer runs again afterwards.
+        TMSincro->stop();
+        const auto restartTimer = qScopeGuard([this] { TMSincro->start(); });
+        Sincro.Enviadas = 0;
+        bool opened = false;
+        try {
+            MySQL.Params = turnstile::LoadConnectionParams(ArquivoConexao());
+            MySQL.Open();
+            opened = true;
+            // Every tab is about to be marked closed: each open one must be
+            // written again by the next cycle.
+            Sincro.ConnectionReset();
+            AtualizaBotoes();
+            MySQL.ExecuteDirect(sql::ResetAll);
+        } catch (const std::exception &e) {
+            // A server that went away during the reset closed the connection:
+            // the buttons must offer to connect again.
+            if (opened && !MySQL.Connected())
+                AtualizaBotoes();
+            if (MySQL.Connected())
+                emit TurnstileConnected();
+            else
+                emit TurnstileConnectFailed(ErrorMessageOf(e));
+            throw;
+        }
+        emit TurnstileConnected();
     });
 }
 
@@ -309,6 +354,81 @@ void TFrmPrincipal::BtnDesconectarClick()
     Guarded([this] {
         if (!FocusActionButton(BtnDesconectar))
             return;
+        MySQL.CloseResultSets();
+        MySQL.Close();
+        AtualizaBotoes();
+        emit TurnstileDisconnected();
+    });
+}
+
+QString TFrmPrincipal::ArquivoConexao()
+{
+    TracePoint("TFrmPrincipal.ArquivoConexao", "FRMPRINCIPAL330");
+    return turnstile::ArquivoConexao();
+}
+
+void TFrmPrincipal::CarregaConfiguracao()
+{
+    TracePoint("TFrmPrincipal.CarregaConfiguracao", "FRMPRINCIPAL336");
+    const turnstile::TSettingValues values = turnstile::LoadSettings(ArquivoConexao());
+    QLineEdit *const fields[] = {EdtSRV, EdtPOR, EdtBDA, EdtUSU, EdtSEN};
+    for (std::size_t i = 0; i < values.size(); ++i)
+        fields[i]->setText(values[i]);
+    m_configuracaoCarregada = true;
+
+    CkInicia->setChecked(RunsAtStartup(AutoStartValueName));
+    // Rewritten at every start, so the entry follows the executable if the
+    // installation was moved.
+    if (CkInicia->isChecked())
+        CkIniciaClick();
+}
+
+void TFrmPrincipal::SalvaConfiguracao()
+{
+    TracePoint("TFrmPrincipal.SalvaConfiguracao", "FRMPRINCIPAL352");
+    if (!m_configuracaoCarregada)
+        return;
+    turnstile::SaveSettings(ArquivoConexao(),
+                            {EdtSRV->text(), EdtPOR->text(), EdtBDA->text(), EdtUSU->text(), EdtSEN->text()});
+}
+
+void TFrmPrincipal::EdtSRVExit()
+{
+    TracePoint("TFrmPrincipal.EdtSRVExit", "FRMPRINCIPAL361");
+    Guarded([this] { SalvaConfiguracao(); });
+}
+
+void TFrmPrincipal::EdtBDAExit()
+{
+    TracePoint("TFrmPrincipal.EdtBDAExit", "FRMPRINCIPAL367");
+    Guarded([this] { SalvaConfiguracao(); });
+}
+
+void TFrmPrincipal::EdtUSUExit()
+{
+    TracePoint("TFrmPrincipal.EdtUSUExit", "FRMPRINCIPAL373");
+    Guarded([this] { SalvaConfiguracao(); });
+}
+
+void TFrmPrincipal::EdtSENExit()
+{
+    TracePoint("TFrmPrincipal.EdtSENExit", "FRMPRINCIPAL379");
+    Guarded([this] { SalvaConfiguracao(); });
+}
+
+void TFrmPrincipal::CkIniciaClick()
+{
+    TracePoint("TFrmPrincipal.CkIniciaClick", "FRMPRINCIPAL385");
+    Guarded([this] {
+        try {
+            SetRunAtStartup(CkInicia->isChecked(), AutoStartValueName, QStringLiteral("HIDE"));
+        } catch (...) {
+            // A failure must never look like success: the box shows what the
+            // start-up list really holds.
+            const QSignalBlocker blocker(CkInicia);
+            CkInicia->setChecked(RunsAtStartup(AutoStartValueName));
+            throw;
+        }
     });
 }
 
@@ -326,7 +446,11 @@ void TFrmPrincipal::BtnFecharClick()
 void TFrmPrincipal::AtualizaBotoes()
 {
     TracePoint("TFrmPrincipal.AtualizaBotoes", "FRMPRINCIPAL290");
-    Guarded([] {});
+    Guarded([this] {
+        const bool connected = MySQL.Connected();
+        BtnConectar->setEnabled(!connected);
+        BtnDesconectar->setEnabled(connected);
+    });
 }
 
 void TFrmPrincipal::TMSincroTimer()
@@ -374,6 +498,21 @@ void TFrmPrincipal::SetTrayAvailableForTesting(std::optional<bool> available)
 
 bool TFrmPrincipal::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::FocusOut) {
+        // Every loss of the focus saves, changed or not, so leaving any field
+        // writes all five keys; a mere switch to another window is no exit.
+        if (static_cast<QFocusEvent *>(event)->reason() == Qt::ActiveWindowFocusReason)
+            return false;
+        if (watched == EdtSRV || watched == EdtPOR)
+            EdtSRVExit();
+        else if (watched == EdtBDA)
+            EdtBDAExit();
+        else if (watched == EdtUSU)
+            EdtUSUExit();
+        else if (watched == EdtSEN)
+            EdtSENExit();
+        return false;
+    }
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
         return false;
     if (static_cast<QWidget *>(watched)->window() != this)

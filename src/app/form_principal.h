@@ -2,6 +2,9 @@
 // The program's one window: the turnstile settings, the cycle's status, the
 // connect/disconnect/close buttons, the synchronisation timer and the
 // notification-area icon.
+#include "sync/mysql_connection.h"
+#include "sync/reconciliation.h"
+
 #include <QColor>
 #include <QWidget>
 
@@ -44,6 +47,21 @@ public:
     void BtnFecharClick();
     void AtualizaBotoes();
     void TMSincroTimer();
+
+    // The turnstile settings: dbxconnections.ini beside the executable.
+    static QString ArquivoConexao();
+    // Fills the five fields and the start-up check box from their sources.
+    void CarregaConfiguracao();
+    // Writes the five fields to the settings file; does nothing until
+    // CarregaConfiguracao has filled them, so fields left empty by a failed
+    // start-up never overwrite the stored settings.
+    void SalvaConfiguracao();
+    bool ConfiguracaoCarregada() const { return m_configuracaoCarregada; }
+    void EdtSRVExit();
+    void EdtBDAExit();
+    void EdtUSUExit();
+    void EdtSENExit();
+    void CkIniciaClick();
     void AppMinimize();
     void TIDblClick();
 
@@ -73,9 +91,22 @@ public:
     QTimer *TMSincro = nullptr;
     QSystemTrayIcon *TI = nullptr;
 
+    // The turnstile connection and the reconciliation state; Sincro.Enviadas
+    // is the window's count of tab writes since the last connect.
+    TMySqlConnection MySQL;
+    TReconciliador Sincro;
+
 signals:
     // The window was closed: the program ends.
     void Closed();
+    // A connect action opened the turnstile connection (even when the reset
+    // statement failed afterwards on the open connection).
+    void TurnstileConnected();
+    // A connect action ended without an open connection; message is the
+    // error already shown to the user.
+    void TurnstileConnectFailed(const QString &message);
+    // The user closed the turnstile connection.
+    void TurnstileDisconnected();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -90,4 +121,5 @@ private:
     bool FocusActionButton(QPushButton *button);
 
     bool m_appMinimizeAttached = false;
+    bool m_configuracaoCarregada = false;
 };

