@@ -1,0 +1,151 @@
+#pragma once
+// Thin owners of the Firebird client's handles (attachment, transaction,
+// statement). Every handle is released by its owner, also when the server has
+// gone away: the client library crashes at process end when an attachment of a
+// dead server is still open.
+#include "uikit/kr_error.h"
+
+#include <ibase.h>
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <vector>
+
+class TFbTransaction;
+class TFbQuery;
+
+// A failure reported by the Firebird client; the message is the server's text.
+class TFbError : public KrError
+{
+public:
+    TFbError(const QString &message, ISC_STATUS gdsCode, bool connectionLost)
+        : KrError(message), m_gdsCode(gdsCode), m_connectionLost(connectionLost) {}
+    ISC_STATUS GdsCode() const noexcept { return m_gdsCode; }
+    // The attachment is unusable (server stopped, restarted or unreachable).
+    bool IsConnectionLost() const noexcept { return m_connectionLost; }
+
+private:
+    ISC_STATUS m_gdsCode;
+    bool m_connectionLost;
+};
+
+class TFbDatabase
+{
+public:
+    TFbDatabase();
+    ~TFbDatabase();
+    TFbDatabase(const TFbDatabase &) = delete;
+    TFbDatabase &operator=(const TFbDatabase &) = delete;
+
+    // "host:path" or "host/port:path".
+    QString DatabaseName;
+    // "user_name=...", "password=...", "lc_ctype=...", "sql_role_name=...",
+    // "connect_timeout=<seconds>" (10 when absent). Blank lines are ignored.
+    QStringList Params;
+
+    bool Connected() const { return m_handle != 0; }
+    // True after a call found the attachment dead; cleared by Open and Close.
+    bool ConnectionLost() const { return m_lost; }
+    void Open();
+    // Closes the queries, rolls back the transactions still active, detaches.
+    void Close();
+    void CloseDataSets();
+    // Attaches again when the last attachment was lost; true when it did.
+    bool ReopenIfLost();
+
+private:
+    friend class TFbTransaction;
+    friend class TFbQuery;
+    // Releases every handle after the attachment died, ignoring further errors.
+    void DropLostAttachment();
+    [[noreturn]] void Fail(const ISC_STATUS *status);
+
+    isc_db_handle m_handle = 0;
+    bool m_lost = false;
+    std::vector<TFbTransaction *> m_transactions;
+    std::vector<TFbQuery *> m_queries;
+};
+
+class TFbTransaction
+{
+public:
+    TFbTransaction();
+    // Rolls back when still active.
+    ~TFbTransaction();
+    TFbTransaction(const TFbTransaction &) = delete;
+    TFbTransaction &operator=(const TFbTransaction &) = delete;
+
+    // "read_committed", "rec_version", "no_rec_version", "nowait", "wait",
+    // "read", "write", "concurrency", "consistency".
+    QStringList Params;
+
+    TFbDatabase *DefaultDatabase() const { return m_database; }
+    void SetDefaultDatabase(TFbDatabase *database);
+    bool Active() const { return m_handle != 0; }
+    void StartTransaction();
+    // Both close the open queries of this transaction first.
+    void Commit();
+    void Rollback();
+
+private:
+    friend class TFbDatabase;
+    friend class TFbQuery;
+    void End(bool commit);
+    void Abandon();
+
+    TFbDatabase *m_database = nullptr;
+    isc_tr_handle m_handle = 0;
+    std::vector<TFbQuery *> m_queries;
+};
+
+// A SELECT whose rows are kept as they are fetched, so First can go back.
+class TFbQuery
+{
+public:
+    TFbQuery();
+    ~TFbQuery();
+    TFbQuery(const TFbQuery &) = delete;
+    TFbQuery &operator=(const TFbQuery &) = delete;
+
+    QStringList SQL;
+
+    TFbDatabase *Database() const { return m_database; }
+    void SetDatabase(TFbDatabase *database);
+    TFbTransaction *Transaction() const { return m_transaction; }
+    void SetTransaction(TFbTransaction *transaction);
+
+    bool Active() const { return m_active; }
+    // Starts the transaction when it is not active; reattaches a database
+    // whose attachment was lost. Fetches the first row.
+    void Open();
+    void Close();
+    void First();
+    void Next();
+    bool Eof() const { return m_eof; }
+    // Rows fetched so far; all of them once Eof has been reached.
+    int RecordCount() const { return static_cast<int>(m_rows.size()); }
+    // NULL reads as 0; a name missing from the result or a value that is not a
+    // 32-bit integer raises an error.
+    qint32 FieldByNameAsInteger(const QString &name) const;
+    QVariant FieldByName(const QString &name) const;
+
+private:
+    friend class TFbDatabase;
+    friend class TFbTransaction;
+    bool FetchRow();
+    // Frees the statement; never throws.
+    void Release();
+
+    TFbDatabase *m_database = nullptr;
+    TFbTransaction *m_transaction = nullptr;
+    isc_stmt_handle m_statement = 0;
+    bool m_active = false;
+    bool m_eof = true;
+    bool m_cursorDone = true;
+    int m_position = -1;
+    QStringList m_columns;
+    std::vector<QVariantList> m_rows;
+    struct Buffers;
+    Buffers *m_buffers = nullptr;
+};

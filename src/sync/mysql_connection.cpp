@@ -1,0 +1,156 @@
+#include "sync/mysql_connection.h"
+
+#include <errmsg.h>
+#include <mysql.h>
+#include <mysqld_error.h>
+
+namespace {
+
+struct TSettings
+{
+    QString host;
+    unsigned int port = TMySqlConnection::DefaultPort;
+    QString database;
+    QString user;
+    QString password;
+};
+
+TSettings ParseParams(const QStringList &params)
+{
+    TSettings settings;
+    for (const QString &line : params) {
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq < 0)
+            continue;
+        const QString key = line.left(eq).trimmed();
+        const QString value = line.mid(eq + 1);
+        auto is = [&](const char *name) { return key.compare(QLatin1StringView(name), Qt::CaseInsensitive) == 0; };
+        if (is("HostName")) {
+            settings.host = value.trimmed();
+        } else if (is("Port")) {
+            const QString text = value.trimmed();
+            if (text.isEmpty())
+                continue;
+            bool ok = false;
+            const uint port = text.toUInt(&ok);
+            if (!ok || port == 0 || port > 65535)
+                throw KrError(QStringLiteral("Porta inválida: \"%1\"").arg(value));
+            settings.port = port;
+        } else if (is("Database")) {
+            settings.database = value.trimmed();
+        } else if (is("User_Name")) {
+            settings.user = value.trimmed();
+        } else if (is("Password")) {
+            settings.password = value;
+        }
+    }
+    return settings;
+}
+
+bool IsLostConnection(unsigned int code)
+{
+    switch (code) {
+    case CR_SERVER_GONE_ERROR:
+    case CR_SERVER_LOST:
+    case CR_SERVER_LOST_EXTENDED:
+    case ER_CONNECTION_KILLED:
+    case ER_SERVER_SHUTDOWN:
+        return true;
+    default:
+        return false;
+    }
+}
+
+TMySqlError ErrorOf(MYSQL *handle)
+{
+    const unsigned int code = mysql_errno(handle);
+    QString text = QString::fromUtf8(mysql_error(handle));
+    if (text.isEmpty())
+        text = QStringLiteral("MySQL error %1").arg(code);
+    return TMySqlError(text, code, IsLostConnection(code));
+}
+
+} // namespace
+
+TMySqlConnection::TMySqlConnection() = default;
+
+TMySqlConnection::~TMySqlConnection()
+{
+    Close();
+}
+
+void TMySqlConnection::Open()
+{
+    if (Connected())
+        return;
+    const TSettings settings = ParseParams(Params);
+    MYSQL *handle = mysql_init(nullptr);
+    if (!handle)
+        throw KrError(QStringLiteral("MySQL client: out of memory"));
+    // "localhost" would otherwise mean the default Unix socket, ignoring the port.
+    const unsigned int protocol = MYSQL_PROTOCOL_TCP;
+    // A turnstile server that does not answer must not block the window for
+    // minutes: the client's defaults wait for the operating system's time-outs.
+    const unsigned int connectTimeout = ConnectTimeoutSeconds;
+    const unsigned int ioTimeout = ReadWriteTimeoutSeconds;
+    const my_bool noReconnect = 0;
+    mysql_optionsv(handle, MYSQL_OPT_PROTOCOL, &protocol);
+    mysql_optionsv(handle, MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
+    mysql_optionsv(handle, MYSQL_OPT_READ_TIMEOUT, &ioTimeout);
+    mysql_optionsv(handle, MYSQL_OPT_WRITE_TIMEOUT, &ioTimeout);
+    mysql_optionsv(handle, MYSQL_OPT_RECONNECT, &noReconnect);
+    mysql_optionsv(handle, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+
+    const QByteArray host = settings.host.toUtf8();
+    const QByteArray user = settings.user.toUtf8();
+    const QByteArray password = settings.password.toUtf8();
+    const QByteArray database = settings.database.toUtf8();
+    if (!mysql_real_connect(handle, host.isEmpty() ? nullptr : host.constData(), user.constData(),
+                            password.constData(), database.isEmpty() ? nullptr : database.constData(),
+                            settings.port, nullptr, 0)) {
+        const TMySqlError error = ErrorOf(handle);
+        mysql_close(handle);
+        throw error;
+    }
+    m_handle = handle;
+    m_lost = false;
+}
+
+void TMySqlConnection::Close()
+{
+    if (m_handle) {
+        mysql_close(m_handle);
+        m_handle = nullptr;
+    }
+    m_lost = false;
+}
+
+qint64 TMySqlConnection::ExecuteDirect(const QString &sql)
+{
+    if (!m_handle)
+        throw KrError(QStringLiteral("MySQL connection is not open"));
+    const QByteArray text = sql.toUtf8();
+    if (mysql_real_query(m_handle, text.constData(), static_cast<unsigned long>(text.size())) != 0)
+        Fail();
+    qint64 affected = 0;
+    if (MYSQL_RES *result = mysql_store_result(m_handle)) {
+        affected = static_cast<qint64>(mysql_num_rows(result));
+        mysql_free_result(result);
+    } else if (mysql_field_count(m_handle) != 0) {
+        Fail();
+    } else {
+        affected = static_cast<qint64>(mysql_affected_rows(m_handle));
+    }
+    return affected;
+}
+
+void TMySqlConnection::Fail()
+{
+    const TMySqlError error = ErrorOf(m_handle);
+    if (error.IsConnectionLost()) {
+        mysql_close(m_handle);
+        m_handle = nullptr;
+        m_lost = true;
+    }
+    throw error;
+}
