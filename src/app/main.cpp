@@ -1,4 +1,5 @@
 #include "app/form_principal.h"
+#include "erp/kr_database_formconnect.h"
 #include "uikit/kr_error_box.h"
 #include "uikit/kr_message_dialog.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char **argv)
     app.setQuitOnLastWindowClosed(false);
     InstallTopLevelErrorBox();
     InstallMessageDialog();
+    InstallConnectPrompt();
 
     TFrmPrincipal form;
     QObject::connect(&form, &TFrmPrincipal::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);

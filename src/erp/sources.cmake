@@ -6,8 +6,10 @@ list(APPEND CORE_SOURCES
   erp/kr_inifile.cpp
   erp/kr_scramble.cpp
   erp/kr_revenda.cpp
+  erp/kr_database.cpp
 )
 list(APPEND GUI_SOURCES
+  erp/kr_database_formconnect.cpp
 )
 list(APPEND POSIX_SOURCES
   erp/pingsend_posix.cpp

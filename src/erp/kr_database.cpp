@@ -1,0 +1,295 @@
+#include "erp/kr_database.h"
+
+#include "app/app_env.h"
+#include "erp/kr_inifile.h"
+#include "erp/kr_scramble.h"
+#include "uikit/kr_error.h"
+#include "uikit/kr_message.h"
+
+#include <QFileInfo>
+
+TKRDBManager DBManager;
+
+namespace {
+
+const QString Section = QStringLiteral("IBCONFIG");
+const QString KeyIP = QStringLiteral("IP");
+const QString KeyLocal = QStringLiteral("LOCAL");
+const QString KeyUsuario = QStringLiteral("USUARIO");
+const QString KeySenha = QStringLiteral("SENHA");
+const QString KeyPorta = QStringLiteral("PORTA");
+const QString KeyUsaConfig = QStringLiteral("USACONFIG");
+const QString LocalHost = QStringLiteral("127.0.0.1");
+
+TConnectPromptFactory &promptFactory()
+{
+    static TConnectPromptFactory factory;
+    return factory;
+}
+
+// The damaged value stays in the file untouched; the message says which key
+// to repair instead of the bare conversion error.
+QString readCredential(const TIniFile &ini, const QString &key)
+{
+    const QString stored = ini.ReadString(Section, key, QString());
+    try {
+        return UnscrambleValue(stored, TRESVOLA);
+    } catch (const KrError &e) {
+        throw KrError(QStringLiteral("O valor da chave %1 da seção %2 de %3 está danificado e não pode ser lido (%4).")
+                          .arg(key, Section, ini.FileName(), e.message()));
+    }
+}
+
+// Delphi's ChangeFileExt: the extension after the last dot of the file name.
+QString withIniExtension(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot > slash ? path.left(dot) : path;
+    return base + QStringLiteral(".ini");
+}
+
+void writeIfAbsent(TIniFile &ini, const QString &key, const QString &value)
+{
+    if (!ini.ValueExists(Section, key))
+        ini.WriteString(Section, key, value);
+}
+
+} // namespace
+
+TConnectEntries IConnectPrompt::EntriesToShow()
+{
+    if (m_hasPreset) {
+        m_hasPreset = false;
+        return m_preset;
+    }
+    return LoadConnectEntries(SettingsFile, DefaultDatabaseFile);
+}
+
+void SetConnectPromptFactory(TConnectPromptFactory factory)
+{
+    promptFactory() = std::move(factory);
+}
+
+QString LocalDatabasePath(const QString &defaultDatabaseFile)
+{
+    return ExecutableFolder() + QStringLiteral("Dados/") + defaultDatabaseFile;
+}
+
+bool LocalFileExists(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.exists() && info.isFile();
+}
+
+TConnectEntries LoadConnectEntries(const QString &settingsFile, const QString &defaultDatabaseFile)
+{
+    const TIniFile ini(settingsFile);
+    TConnectEntries entries;
+    entries.Host = ini.ReadString(Section, KeyIP, LocalHost);
+    entries.DatabasePath = ini.ReadString(Section, KeyLocal, LocalDatabasePath(defaultDatabaseFile));
+    entries.Port = ini.ReadString(Section, KeyPorta, QString());
+    entries.User = readCredential(ini, KeyUsuario);
+    entries.Password = readCredential(ini, KeySenha);
+    entries.Advanced = ini.ReadBool(Section, KeyUsaConfig, false);
+    return entries;
+}
+
+QChar UnstorableCredentialChar(const QString &text)
+{
+    // Scrambling works modulo 255: code 0 comes back as 255, codes above 254
+    // lose their high part, and 255 depends on the random start value.
+    for (const QChar c : text) {
+        if (c.unicode() == 0 || c.unicode() > 254)
+            return c;
+    }
+    return QChar();
+}
+
+QStringList TKRDBManager::ErpTransactionParams()
+{
+    return {QStringLiteral("read_committed"), QStringLiteral("rec_version"), QStringLiteral("nowait"),
+            QStringLiteral("read")};
+}
+
+TFbDatabase &TKRDBManager::RequireDatabase() const
+{
+    if (!Database)
+        throw KrError(QStringLiteral("A conexão com o banco de dados do ERP não foi definida."));
+    return *Database;
+}
+
+std::unique_ptr<TFbQuery> TKRDBManager::CreateQuery(const QString &sql, bool open)
+{
+    auto query = std::make_unique<TFbQuery>();
+    query->SetDatabase(Database);
+    query->SetTransaction(Transaction);
+    if (Transaction && !Transaction->Active())
+        Transaction->Params = ErpTransactionParams();
+    query->SQL.clear();
+    query->SQL.append(sql);
+    if (open)
+        query->Open();
+    return query;
+}
+
+void TKRDBManager::CommitRead()
+{
+    if (Transaction && Transaction->Active())
+        Transaction->Commit();
+}
+
+QString TKRDBManager::EffectiveSettingsPath() const
+{
+    QString path = SettingsFile.isEmpty() ? withIniExtension(ExecutablePath()) : SettingsFile;
+    const QString argument = FirstArgument();
+    if (!argument.isEmpty() && argument.left(4).toUpper() == QStringLiteral("CFG="))
+        path = argument.mid(4);
+    return path;
+}
+
+bool TKRDBManager::Connect(bool forceDialog)
+{
+    const QString path = EffectiveSettingsPath();
+
+    const TConnectPromptFactory &factory = promptFactory();
+    if (!factory)
+        throw KrError(QStringLiteral("O formulário de conexão com o banco de dados não está disponível."));
+    // Created on every call, also when the stored settings work.
+    std::unique_ptr<IConnectPrompt> prompt = factory();
+
+    if (!forceDialog && CheckSettingsFile(path) && OpenFromSettings(path))
+        return true;
+
+    for (;;) {
+        prompt->SettingsFile = path;
+        prompt->DefaultDatabaseFile = DefaultDatabaseFile;
+        prompt->Database = Database;
+        if (!prompt->Execute()) {
+            if (!RequireDatabase().Connected()) {
+                if (EndApplication)
+                    EndApplication();
+                else
+                    RequestApplicationEnd();
+            }
+            return false;
+        }
+
+        const TConnectEntries entries = prompt->Entries();
+        // A credential that would come back changed is refused before anything
+        // is saved, so the file never holds a damaged user or password.
+        QChar bad = UnstorableCredentialChar(entries.User);
+        if (bad.isNull())
+            bad = UnstorableCredentialChar(entries.Password);
+        if (!bad.isNull()) {
+            ShowErrorMessage(QStringLiteral("Erro"),
+                             QStringLiteral("O usuário e a senha não podem conter o caractere \"%1\" (código %2). "
+                                            "Digite-os novamente.")
+                                 .arg(bad.unicode() == 0 ? QString() : QString(bad))
+                                 .arg(bad.unicode()));
+            prompt->PresetEntries(entries);
+            continue;
+        }
+
+        SaveSettings(path, entries.Host, entries.DatabasePath, entries.Port, ScrambleValue(entries.User, TRESVOLA),
+                     ScrambleValue(entries.Password, TRESVOLA), entries.Advanced);
+        if (OpenFromSettings(path))
+            return true;
+    }
+}
+
+bool TKRDBManager::CheckSettingsFile(const QString &path)
+{
+    if (LocalFileExists(LocalDatabasePath(DefaultDatabaseFile)))
+        return true;
+    if (!LocalFileExists(path))
+        return false;
+    const TIniFile ini(path);
+    return ini.ValueExists(Section, KeyIP) && ini.ValueExists(Section, KeyLocal);
+}
+
+void TKRDBManager::ApplySettings(const QString &path)
+{
+    TFbDatabase &database = RequireDatabase();
+    const QString localPath = LocalDatabasePath(DefaultDatabaseFile);
+
+    TIniFile ini(path);
+    writeIfAbsent(ini, KeyIP, LocalHost);
+    QString host = ini.ReadString(Section, KeyIP, LocalHost);
+    if (host.trimmed().isEmpty()) {
+        host = LocalHost;
+        ini.WriteString(Section, KeyIP, host);
+    }
+    writeIfAbsent(ini, KeyLocal, localPath);
+    const QString databasePath = ini.ReadString(Section, KeyLocal, localPath);
+    writeIfAbsent(ini, KeyUsuario, QString());
+    const QString user = readCredential(ini, KeyUsuario);
+    writeIfAbsent(ini, KeySenha, QString());
+    const QString password = readCredential(ini, KeySenha);
+    writeIfAbsent(ini, KeyPorta, QString());
+    const QString port = ini.ReadString(Section, KeyPorta, QString());
+    if (!ini.ValueExists(Section, KeyUsaConfig))
+        ini.WriteBool(Section, KeyUsaConfig, false);
+    const bool advanced = ini.ReadBool(Section, KeyUsaConfig, false);
+
+    if (database.Params.size() < 2)
+        throw KrError(QStringLiteral("Os parâmetros da conexão com o banco de dados do ERP estão incompletos."));
+
+    database.CloseDataSets();
+    database.Close();
+
+    database.DatabaseName = port.trimmed().isEmpty() ? host + QLatin1Char(':') + databasePath
+                                                     : host + QLatin1Char('/') + port + QLatin1Char(':') + databasePath;
+    database.Params[0] = QStringLiteral("user_name=") + (advanced ? user : QStringLiteral("SYSDBA"));
+    database.Params[1] = QStringLiteral("password=") + (advanced ? password : QStringLiteral("vellowtip"));
+    if (!database.Params.join(QLatin1Char('\n')).contains(QStringLiteral("lc_ctype")))
+        database.Params.append(QStringLiteral("lc_ctype=win1252"));
+}
+
+bool TKRDBManager::OpenDatabase(QString *error)
+{
+    try {
+        RequireDatabase().Open();
+        return true;
+    } catch (const std::exception &e) {
+        if (error)
+            *error = ErrorMessageOf(e);
+        return false;
+    }
+}
+
+bool TKRDBManager::OpenFromSettings(const QString &path)
+{
+    ApplySettings(path);
+    QString error;
+    if (OpenDatabase(&error))
+        return true;
+    ShowErrorMessage(QStringLiteral("Erro ao conectar"), error);
+    return false;
+}
+
+bool TKRDBManager::ReopenFromSettings(QString *error)
+{
+    try {
+        ApplySettings(EffectiveSettingsPath());
+    } catch (const std::exception &e) {
+        if (error)
+            *error = ErrorMessageOf(e);
+        return false;
+    }
+    return OpenDatabase(error);
+}
+
+void TKRDBManager::SaveSettings(const QString &path, const QString &host, const QString &databasePath,
+                                const QString &port, const QString &user, const QString &password, bool advanced)
+{
+    TIniFile ini(path);
+    ini.WriteString(Section, KeyIP, host);
+    ini.WriteString(Section, KeyLocal, databasePath);
+    ini.WriteString(Section, KeyPorta, port);
+    ini.WriteString(Section, KeyUsuario, user);
+    ini.WriteString(Section, KeySenha, password);
+    ini.WriteBool(Section, KeyUsaConfig, advanced);
+}
