@@ -24,23 +24,6 @@ QStringList ErpTransactionParams()
             QStringLiteral("read")};
 }
 
-// Runs f and returns the error it raised; fails the test when it raised none.
-template <class F>
-QString ErrorText(F &&f, ISC_STATUS *code = nullptr, bool *lost = nullptr)
-{
-    try {
-        f();
-    } catch (const TFbError &e) {
-        if (code)
-            *code = e.GdsCode();
-        if (lost)
-            *lost = e.IsConnectionLost();
-        return e.message();
-    } catch (const KrError &e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
 
 // An attachment with the ERP's read transaction and one query bound to both,
 // as the database manager wires them.
@@ -135,20 +118,20 @@ private slots:
         TFbDatabase db;
         db.DatabaseName = QStringLiteral("127.0.0.1/1:/nowhere.fdb");
         db.Params = {QStringLiteral("user_name=SYSDBA"), QStringLiteral("role_of_honour=x")};
-        QVERIFY(ErrorText([&] { db.Open(); }).contains(QStringLiteral("role_of_honour")));
+        QVERIFY(dbtest::ErrorText([&] { db.Open(); }).contains(QStringLiteral("role_of_honour")));
         db.Params = {QStringLiteral("password=") + QString(300, u'x')};
-        QVERIFY(ErrorText([&] { db.Open(); }).contains(QStringLiteral("too long")));
+        QVERIFY(dbtest::ErrorText([&] { db.Open(); }).contains(QStringLiteral("too long")));
         db.Params = {QStringLiteral("password=senha\u4E2D")};
-        QVERIFY(ErrorText([&] { db.Open(); }).contains(QStringLiteral("Windows-1252")));
+        QVERIFY(dbtest::ErrorText([&] { db.Open(); }).contains(QStringLiteral("Windows-1252")));
         QVERIFY(!db.Connected());
 
         TFbTransaction tr;
         tr.SetDefaultDatabase(&db);
-        QCOMPARE(ErrorText([&] { tr.StartTransaction(); }), QStringLiteral("Database not connected"));
+        QCOMPARE(dbtest::ErrorText([&] { tr.StartTransaction(); }), QStringLiteral("Database not connected"));
         TFbQuery q;
         q.SQL << QStringLiteral("SELECT 1 FROM RDB$DATABASE");
-        QCOMPARE(ErrorText([&] { q.Open(); }), QStringLiteral("Database not assigned"));
-        QVERIFY(ErrorText([&] { q.Next(); }).contains(QStringLiteral("closed dataset")));
+        QCOMPARE(dbtest::ErrorText([&] { q.Open(); }), QStringLiteral("Database not assigned"));
+        QVERIFY(dbtest::ErrorText([&] { q.Next(); }).contains(QStringLiteral("closed dataset")));
     }
 
     void attachAndDetach()
@@ -182,24 +165,24 @@ private slots:
         TFbDatabase db;
         db.DatabaseName = ConnectionString(m_host, m_port, m_path);
         db.Params = DefaultParams(QStringLiteral("wrong"));
-        ISC_STATUS code = 0;
-        QString text = ErrorText([&] { db.Open(); }, &code);
-        QCOMPARE(code, isc_login);
+        std::optional<TFbError> raised;
+        QString text = dbtest::ErrorText([&] { db.Open(); }, &raised);
+        QCOMPARE(raised->GdsCode(), isc_login);
         QVERIFY2(text.contains(QStringLiteral("Your user name and password are not defined")), qPrintable(text));
         QVERIFY(!db.Connected());
 
         db.Params = DefaultParams(m_password);
         db.DatabaseName = ConnectionString(m_host, m_port, m_path + QStringLiteral(".missing"));
-        text = ErrorText([&] { db.Open(); }, &code);
-        QCOMPARE(code, isc_io_error);
+        text = dbtest::ErrorText([&] { db.Open(); }, &raised);
+        QCOMPARE(raised->GdsCode(), isc_io_error);
         QVERIFY2(text.contains(QStringLiteral("No such file or directory")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral(" | ")), qPrintable(text));
 
         db.DatabaseName = ConnectionString(m_host, dbtest::ClosedPort(), m_path);
         QElapsedTimer timer;
         timer.start();
-        text = ErrorText([&] { db.Open(); }, &code);
-        QCOMPARE(code, isc_network_error);
+        text = dbtest::ErrorText([&] { db.Open(); }, &raised);
+        QCOMPARE(raised->GdsCode(), isc_network_error);
         QVERIFY2(text.contains(QStringLiteral("Unable to complete network request")), qPrintable(text));
         QVERIFY(timer.elapsed() < 5000);
         QVERIFY(!db.Connected());
@@ -266,7 +249,7 @@ private slots:
         QVERIFY(!q.Eof());
         QCOMPARE(q.FieldByNameAsInteger(QStringLiteral("COM_NUMERO")), m_base + 1);
         QCOMPARE(q.RecordCount(), 3);
-        QVERIFY(ErrorText([&] { q.FieldByNameAsInteger(QStringLiteral("NOPE")); })
+        QVERIFY(dbtest::ErrorText([&] { q.FieldByNameAsInteger(QStringLiteral("NOPE")); })
                     .contains(QStringLiteral("Field 'NOPE' not found")));
         q.Close();
         QVERIFY(!q.Active());
@@ -285,8 +268,8 @@ private slots:
         q.SQL.clear();
         q.SQL << QStringLiteral("SELECT CAST(4294967296 AS BIGINT) AS BIG, 'abc' AS TXT FROM RDB$DATABASE");
         q.Open();
-        QVERIFY(ErrorText([&] { q.FieldByNameAsInteger(QStringLiteral("BIG")); }).contains(QStringLiteral("range")));
-        QVERIFY(ErrorText([&] { q.FieldByNameAsInteger(QStringLiteral("TXT")); })
+        QVERIFY(dbtest::ErrorText([&] { q.FieldByNameAsInteger(QStringLiteral("BIG")); }).contains(QStringLiteral("range")));
+        QVERIFY(dbtest::ErrorText([&] { q.FieldByNameAsInteger(QStringLiteral("TXT")); })
                     .contains(QStringLiteral("not a valid integer")));
     }
 
@@ -298,16 +281,16 @@ private slots:
         auto &db = read->db;
         auto &tr = read->tr;
         auto &q = read->q;
-        bool lost = true;
-        const QString text = ErrorText([&] { q.Open(); }, nullptr, &lost);
+        std::optional<TFbError> raised;
+        const QString text = dbtest::ErrorText([&] { q.Open(); }, &raised);
         QVERIFY2(text.contains(QStringLiteral("Column unknown")) && text.contains(QStringLiteral("NOPE")), qPrintable(text));
-        QVERIFY(!lost);
+        QVERIFY(!raised->IsConnectionLost());
         QVERIFY(!q.Active());
         QVERIFY(db.Connected());
 
         // The read-only transaction refuses writes with the server's text.
         q.SQL = QStringList{QStringLiteral("UPDATE COMANDAS SET COM_TOTAL = COM_TOTAL WHERE COM_TOTAL > 0")};
-        const QString readOnly = ErrorText([&] { q.Open(); });
+        const QString readOnly = dbtest::ErrorText([&] { q.Open(); });
         QVERIFY2(readOnly.contains(QStringLiteral("read-only")), qPrintable(readOnly));
 
         q.SQL = QStringList{QStringLiteral("SELECT COUNT(*) AS N FROM COMANDAS")};
@@ -352,7 +335,7 @@ private slots:
         Exec(QStringLiteral("DELETE FROM COMANDAS WHERE COM_NUMERO = %1").arg(m_base + 5));
         QCOMPARE(count(), 0);
         QVERIFY(!tr.Active());
-        QVERIFY(ErrorText([&] { tr.Commit(); }).contains(QStringLiteral("not active")));
+        QVERIFY(dbtest::ErrorText([&] { tr.Commit(); }).contains(QStringLiteral("not active")));
     }
 
     void objectsMayGoInAnyOrder()
@@ -390,14 +373,14 @@ private slots:
         q.Close();
 
         QVERIFY(dbtest::ServersScript(QStringLiteral("stop-firebird")));
-        bool lost = false;
-        const QString text = ErrorText([&] { q.Open(); }, nullptr, &lost);
-        QVERIFY2(lost, qPrintable(text));
+        std::optional<TFbError> raised;
+        const QString text = dbtest::ErrorText([&] { q.Open(); }, &raised);
+        QVERIFY2(raised && raised->IsConnectionLost(), qPrintable(text));
         QVERIFY(!db.Connected());
         QVERIFY(db.ConnectionLost());
         QVERIFY(!tr.Active());
         // Still down: the attempt to attach again fails and is reported.
-        QVERIFY(ErrorText([&] { q.Open(); }).contains(QStringLiteral("Unable to complete network request")));
+        QVERIFY(dbtest::ErrorText([&] { q.Open(); }).contains(QStringLiteral("Unable to complete network request")));
 
         QVERIFY(dbtest::ServersScript(QStringLiteral("start-firebird")));
         QElapsedTimer timer;
@@ -427,11 +410,11 @@ private slots:
         q.SQL << QStringLiteral("SELECT A.RDB$RELATION_ID FROM RDB$RELATIONS A, RDB$RELATIONS B");
         q.Open();
         QVERIFY(dbtest::ServersScript(QStringLiteral("stop-firebird")));
-        bool lost = false;
-        const QString text = ErrorText([&] { while (!q.Eof()) q.Next(); }, nullptr, &lost);
+        std::optional<TFbError> raised;
+        const QString text = dbtest::ErrorText([&] { while (!q.Eof()) q.Next(); }, &raised);
         // The rows may all have arrived before the server went.
         if (!q.Eof() || text != QStringLiteral("<no error>"))
-            QVERIFY2(lost, qPrintable(text));
+            QVERIFY2(raised && raised->IsConnectionLost(), qPrintable(text));
         QVERIFY(dbtest::ServersScript(QStringLiteral("start-firebird")));
         Attach(*db);
         db->Close();

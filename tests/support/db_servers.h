@@ -1,10 +1,13 @@
 #pragma once
 // What the real-server tests share: the addresses that scripts/servers.sh
 // exports, a port nobody listens on, and restarting one of the servers.
+#include "uikit/kr_error.h"
+
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 #include <QtGlobal>
+#include <optional>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -16,6 +19,23 @@ namespace dbtest {
 inline QString Env(const char *name)
 {
     return qEnvironmentVariable(name);
+}
+
+// Runs f and returns the text of the error it raised, or "<no error>"; an
+// error of the client's own type is also kept in *raised.
+template <class E = KrError, class F>
+QString ErrorText(F &&f, std::optional<E> *raised = nullptr)
+{
+    try {
+        f();
+    } catch (const E &e) {
+        if (raised)
+            *raised = e;
+        return e.message();
+    } catch (const KrError &e) {
+        return e.message();
+    }
+    return QStringLiteral("<no error>");
 }
 
 // A loopback port that was free a moment ago: bound, read back, released.

@@ -4,28 +4,6 @@
 
 #include <QtTest>
 
-namespace {
-
-// Runs f and returns the error it raised, or "<no error>".
-template <class F>
-QString ErrorText(F &&f, unsigned int *code = nullptr, bool *lost = nullptr)
-{
-    try {
-        f();
-    } catch (const TMySqlError &e) {
-        if (code)
-            *code = e.Code();
-        if (lost)
-            *lost = e.IsConnectionLost();
-        return e.message();
-    } catch (const KrError &e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
-
-} // namespace
-
 class TstMySqlConnection : public QObject
 {
     Q_OBJECT
@@ -80,11 +58,11 @@ private slots:
     {
         TMySqlConnection c;
         c.Params = Section(QStringLiteral("127.0.0.1"), QStringLiteral("33o7"), QStringLiteral("x"));
-        QCOMPARE(ErrorText([&] { c.Open(); }), QStringLiteral("Porta inválida: \"33o7\""));
+        QCOMPARE(dbtest::ErrorText([&] { c.Open(); }), QStringLiteral("Porta inválida: \"33o7\""));
         c.Params = Section(QStringLiteral("127.0.0.1"), QStringLiteral("70000"), QStringLiteral("x"));
-        QVERIFY(ErrorText([&] { c.Open(); }).contains(QStringLiteral("70000")));
+        QVERIFY(dbtest::ErrorText([&] { c.Open(); }).contains(QStringLiteral("70000")));
         QVERIFY(!c.Connected());
-        QVERIFY(ErrorText([&] { c.ExecuteDirect(QStringLiteral("select 1")); }).contains(QStringLiteral("not open")));
+        QVERIFY(dbtest::ErrorText([&] { c.ExecuteDirect(QStringLiteral("select 1")); }).contains(QStringLiteral("not open")));
         c.CloseResultSets();
         c.Close();
     }
@@ -143,9 +121,9 @@ private slots:
             QSKIP("CATRACA_MYSQL_HOST is not set (scripts/servers.sh start)");
         TMySqlConnection c;
         c.Params = Section(dbtest::Env("CATRACA_MYSQL_HOST"), dbtest::Env("CATRACA_MYSQL_PORT"), QStringLiteral("wrong"));
-        unsigned int code = 0;
-        QString text = ErrorText([&] { c.Open(); }, &code);
-        QCOMPARE(code, 1045u);
+        std::optional<TMySqlError> raised;
+        QString text = dbtest::ErrorText([&] { c.Open(); }, &raised);
+        QCOMPARE(raised->Code(), 1045u);
         QVERIFY2(text.startsWith(QStringLiteral("Access denied for user 'catraca'")), qPrintable(text));
         QVERIFY(!c.Connected());
 
@@ -153,8 +131,8 @@ private slots:
                            dbtest::Env("CATRACA_MYSQL_PASSWORD"));
         QElapsedTimer timer;
         timer.start();
-        text = ErrorText([&] { c.Open(); }, &code);
-        QCOMPARE(code, 2002u);
+        text = dbtest::ErrorText([&] { c.Open(); }, &raised);
+        QCOMPARE(raised->Code(), 2002u);
         QVERIFY2(text.contains(QStringLiteral("Can't connect to server on '127.0.0.1'")), qPrintable(text));
         QVERIFY(timer.elapsed() < 2000);
         QVERIFY(!c.Connected());
@@ -169,7 +147,7 @@ private slots:
         c.Params = Section(QStringLiteral("192.0.2.1"), QStringLiteral("3307"), QStringLiteral("x"));
         QElapsedTimer timer;
         timer.start();
-        const QString text = ErrorText([&] { c.Open(); });
+        const QString text = dbtest::ErrorText([&] { c.Open(); });
         qInfo("unreachable host: %lld ms, %s", timer.elapsed(), qPrintable(text));
         QVERIFY(text != QStringLiteral("<no error>"));
         QVERIFY(timer.elapsed() < (TMySqlConnection::ConnectTimeoutSeconds + 3) * 1000);
@@ -182,13 +160,12 @@ private slots:
         TMySqlConnection c;
         c.Params = Defaults();
         c.Open();
-        unsigned int code = 0;
-        bool lost = true;
-        const QString text = ErrorText([&] { c.ExecuteDirect(QStringLiteral("update cad_nope set fl_comanda = 1")); },
-                                       &code, &lost);
-        QCOMPARE(code, 1146u);
+        std::optional<TMySqlError> raised;
+        const QString text = dbtest::ErrorText(
+            [&] { c.ExecuteDirect(QStringLiteral("update cad_nope set fl_comanda = 1")); }, &raised);
+        QCOMPARE(raised->Code(), 1146u);
         QCOMPARE(text, QStringLiteral("Table 'catraca.cad_nope' doesn't exist"));
-        QVERIFY(!lost);
+        QVERIFY(!raised->IsConnectionLost());
         QVERIFY(c.Connected());
         c.ExecuteDirect(QStringLiteral("select 1"));
     }
@@ -204,12 +181,12 @@ private slots:
         c.ExecuteDirect(QStringLiteral("insert into %1 (num_comanda, fl_comanda) values (77, 0)").arg(m_table));
 
         QVERIFY(dbtest::ServersScript(QStringLiteral("stop-mariadb")));
-        bool lost = false;
-        const QString text = ErrorText([&] { c.ExecuteDirect(QStringLiteral("select 1")); }, nullptr, &lost);
-        QVERIFY2(lost, qPrintable(text));
+        std::optional<TMySqlError> raised;
+        const QString text = dbtest::ErrorText([&] { c.ExecuteDirect(QStringLiteral("select 1")); }, &raised);
+        QVERIFY2(raised && raised->IsConnectionLost(), qPrintable(text));
         QVERIFY(!c.Connected());
         QVERIFY(c.ConnectionLost());
-        QVERIFY(ErrorText([&] { c.Open(); }).contains(QStringLiteral("Can't connect")));
+        QVERIFY(dbtest::ErrorText([&] { c.Open(); }).contains(QStringLiteral("Can't connect")));
 
         QVERIFY(dbtest::ServersScript(QStringLiteral("start-mariadb")));
         QElapsedTimer timer;
