@@ -1,0 +1,521 @@
+// The main window's turnstile connection against the private MariaDB server,
+// its settings file, and the start-with-the-OS check box.
+#include "app/app_env.h"
+#include "app/form_principal.h"
+#include "erp/kr_inifile.h"
+#include "support/db_servers.h"
+#include "sync/turnstile_settings.h"
+#include "system/autostart.h"
+#include "system/kr_windows.h"
+#include "uikit/kr_guard.h"
+#include "uikit/kr_message.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+#include <sys/stat.h>
+
+class TestTurnstileConnect : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void firstStartShowsDefaultsAndCreatesTheFileOnExit();
+    void rewritesKeepTheFilePermissions();
+    void emptyFieldsNeverOverwriteTheFileBeforeLoading();
+    void validationMessagesInOrderThenConnectWithTheFile();
+    void emptyPortRaisesNoMessage();
+    void missingSettingsFile();
+
+    void connectWithDefaultsResetsEveryRow();
+    void reconnectAfterDisconnectRereadsTheFile();
+    void badSettingsGiveClearErrors_data();
+    void badSettingsGiveClearErrors();
+    void silentServerDoesNotFreezeTheWindow();
+    void missingTableKeepsTheConnectionOpen();
+    void serverGoneDuringResetOffersToConnectAgain();
+
+    void tickWritesAndUntickRemovesTheEntry();
+    void loadingTicksAndRewritesAnExistingEntry();
+    void failedRegistrationLeavesTheBoxUnticked();
+
+private:
+    bool HaveServer() const { return !dbtest::Env("CATRACA_MYSQL_HOST").isEmpty(); }
+    QString File() const { return m_dir->path() + QStringLiteral("/dbxconnections.ini"); }
+    QByteArray FileBytes() const;
+    int Mode() const
+    {
+        struct stat st {};
+        return ::stat(QFile::encodeName(File()).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    }
+    void WriteFile(const QByteArray &bytes) const;
+    // Settings for the private server, with any of the keys replaced.
+    turnstile::TSettingValues ServerSettings() const;
+    void ShowForm();
+    // Runs SQL as the turnstile user; the number of rows read or changed.
+    qint64 Sql(const QString &sql);
+    void ExpectConnectFailed(const QString &errorPart, const QByteArray &fileBefore);
+    QString AutostartFolder() const { return m_config->path() + QStringLiteral("/autostart"); }
+    QString EntryText() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<TFrmPrincipal> m_form;
+    QStringList m_messages; // "title: text @ focused field"
+    QStringList m_errors;
+};
+
+void TestTurnstileConnect::initTestCase()
+{
+    SetMessagePresenter([this](const MessageRequest &r) {
+        const QWidget *focus = QApplication::focusWidget();
+        m_messages << r.title + QStringLiteral(": ") + r.text + QStringLiteral(" @ ")
+                          + (focus ? focus->objectName() : QString());
+        return MessageOutcome{};
+    });
+    SetTopLevelErrorDisplay([this](const QString &message) { m_errors << message; });
+    TFrmPrincipal::SetTrayAvailableForTesting(true);
+}
+
+void TestTurnstileConnect::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_config = std::make_unique<QTemporaryDir>();
+    SetExecutableFolderForTesting(m_dir->path());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
+    m_messages.clear();
+    m_errors.clear();
+    m_form = std::make_unique<TFrmPrincipal>();
+}
+
+void TestTurnstileConnect::cleanup()
+{
+    m_form.reset();
+    SetExecutableFolderForTesting(QString());
+    QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+}
+
+QByteArray TestTurnstileConnect::FileBytes() const
+{
+    QFile f(File());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void TestTurnstileConnect::WriteFile(const QByteArray &bytes) const
+{
+    QFile f(File());
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+turnstile::TSettingValues TestTurnstileConnect::ServerSettings() const
+{
+    return {dbtest::Env("CATRACA_MYSQL_HOST"), dbtest::Env("CATRACA_MYSQL_PORT"), dbtest::Env("CATRACA_MYSQL_DATABASE"),
+            dbtest::Env("CATRACA_MYSQL_USER"), dbtest::Env("CATRACA_MYSQL_PASSWORD")};
+}
+
+void TestTurnstileConnect::ShowForm()
+{
+    m_form->show();
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    // Away from the fields, so no exit handler runs unless a test asks.
+    m_form->BtnFechar->setFocus();
+}
+
+qint64 TestTurnstileConnect::Sql(const QString &sql)
+{
+    TMySqlConnection c;
+    const auto s = ServerSettings();
+    for (std::size_t i = 0; i < s.size(); ++i)
+        c.Params << turnstile::SettingKeys[i].key + QLatin1Char('=') + s[i];
+    try {
+        c.Open();
+        return c.ExecuteDirect(sql);
+    } catch (const std::exception &e) {
+        qWarning("%s: %s", qPrintable(sql), e.what());
+        return -1;
+    }
+}
+
+void TestTurnstileConnect::ExpectConnectFailed(const QString &errorPart, const QByteArray &fileBefore)
+{
+    QSignalSpy failed(m_form.get(), &TFrmPrincipal::TurnstileConnectFailed);
+    m_form->BtnConectarClick();
+    QCOMPARE(m_errors.size(), 1);
+    QVERIFY2(m_errors.first().contains(errorPart), qPrintable(m_errors.first()));
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(failed.first().first().toString(), m_errors.first());
+    QVERIFY(!m_form->MySQL.Connected());
+    QVERIFY(m_form->TMSincro->isActive());
+    QVERIFY(m_form->BtnConectar->isEnabled());
+    QCOMPARE(m_form->Sincro.Enviadas, 0);
+    QCOMPARE(FileBytes(), fileBefore);
+    m_errors.clear();
+}
+
+QString TestTurnstileConnect::EntryText() const
+{
+    const QStringList files = QDir(AutostartFolder()).entryList(QDir::Files);
+    if (files.size() != 1)
+        return QStringLiteral("<%1 entries>").arg(files.size());
+    QFile f(AutostartFolder() + QLatin1Char('/') + files.first());
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+// --- settings file ---------------------------------------------------------
+
+void TestTurnstileConnect::firstStartShowsDefaultsAndCreatesTheFileOnExit()
+{
+    ShowForm();
+    m_form->CarregaConfiguracao();
+    QCOMPARE(m_form->EdtSRV->text(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(m_form->EdtPOR->text(), QStringLiteral("3307"));
+    QCOMPARE(m_form->EdtBDA->text(), QStringLiteral("catraca"));
+    QCOMPARE(m_form->EdtUSU->text(), QStringLiteral("catraca"));
+    QCOMPARE(m_form->EdtSEN->text(), QStringLiteral("tur07"));
+    QVERIFY(!m_form->CkInicia->isChecked());
+    QVERIFY(!QFile::exists(File()));
+
+    // Entering and leaving the port field, unchanged, writes all five keys.
+    m_form->EdtPOR->setFocus();
+    QVERIFY(!QFile::exists(File()));
+    m_form->EdtSEN->setFocus();
+    QVERIFY(QFile::exists(File()));
+    const QStringList lines = QString::fromLatin1(FileBytes()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(lines, QStringList({"[MySQL]", "HostName=127.0.0.1", "Port=3307", "Database=catraca",
+                                 "User_Name=catraca", "Password=tur07"}));
+    // It holds a password in clear text.
+    QCOMPARE(Mode(), 0600);
+}
+
+void TestTurnstileConnect::rewritesKeepTheFilePermissions()
+{
+    ShowForm();
+    m_form->CarregaConfiguracao();
+    m_form->EdtSEN->setFocus();
+    m_form->EdtSEN->setText(QStringLiteral(" segredo com brancos "));
+    m_form->EdtUSU->setFocus();
+    QCOMPARE(Mode(), 0600);
+    // Stored as typed, blanks included.
+    QCOMPARE(turnstile::LoadSettings(File())[4], QStringLiteral(" segredo com brancos "));
+
+    // Permissions chosen by the administrator stay as they are.
+    QCOMPARE(::chmod(QFile::encodeName(File()).constData(), 0640), 0);
+    m_form->EdtUSU->setText(QStringLiteral("outro"));
+    m_form->EdtSRV->setFocus();
+    QCOMPARE(turnstile::LoadSettings(File())[3], QStringLiteral("outro"));
+    QCOMPARE(Mode(), 0640);
+}
+
+void TestTurnstileConnect::emptyFieldsNeverOverwriteTheFileBeforeLoading()
+{
+    // Start-up skipped loading (the ERP connection failed): the fields stay
+    // empty and leaving them must not wipe the stored settings.
+    WriteFile("[MySQL]\r\nHostName=servidor\r\nPassword=x\r\n");
+    const QByteArray before = FileBytes();
+    ShowForm();
+    m_form->EdtSRV->setFocus();
+    m_form->EdtBDA->setFocus();
+    m_form->EdtSEN->setFocus();
+    m_form->BtnFechar->setFocus();
+    QCOMPARE(FileBytes(), before);
+    QVERIFY(!m_form->ConfiguracaoCarregada());
+}
+
+void TestTurnstileConnect::validationMessagesInOrderThenConnectWithTheFile()
+{
+    if (!HaveServer())
+        QSKIP("CATRACA_MYSQL_HOST is not set");
+    turnstile::SaveSettings(File(), ServerSettings());
+    const QByteArray before = FileBytes();
+    ShowForm();
+    m_form->EdtSRV->setText(QStringLiteral("  \t"));
+    m_form->EdtPOR->setText(QStringLiteral("1"));
+    m_form->BtnConectarClick();
+    const QString text = QStringLiteral("Erro: Informe o servidor! @ ");
+    QCOMPARE(m_messages, QStringList({text + "EdtSRV", text + "EdtBDA", text + "EdtUSU", text + "EdtSEN"}));
+    // The connect went on with the file, which nothing overwrote.
+    QVERIFY(m_form->MySQL.Connected());
+    QCOMPARE(FileBytes(), before);
+    QVERIFY(m_form->TMSincro->isActive());
+}
+
+void TestTurnstileConnect::emptyPortRaisesNoMessage()
+{
+    if (!HaveServer())
+        QSKIP("CATRACA_MYSQL_HOST is not set");
+    turnstile::SaveSettings(File(), ServerSettings());
+    ShowForm();
+    m_form->CarregaConfiguracao();
+    m_form->EdtPOR->clear();
+    m_form->EdtUSU->setFocus();
+    m_form->EdtUSU->clear();
+    m_form->BtnConectarClick();
+    // The user field was saved empty when the connect took the focus, so the
+    // server refuses the empty user; the port left empty means the standard.
+    QCOMPARE(m_messages, QStringList({QStringLiteral("Erro: Informe o servidor! @ EdtUSU")}));
+    QCOMPARE(turnstile::LoadSettings(File())[1], QString());
+    QCOMPARE(m_errors.size(), 1);
+    m_errors.clear();
+}
+
+void TestTurnstileConnect::missingSettingsFile()
+{
+    ShowForm();
+    m_form->CarregaConfiguracao();
+    QVERIFY(m_form->BtnConectar->isEnabled() && m_form->BtnDesconectar->isEnabled());
+    m_form->BtnConectarClick();
+    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(m_errors, QStringList(QStringLiteral("Driver/Connection Registry File '%1' not found").arg(File())));
+    m_errors.clear();
+    QVERIFY(m_form->TMSincro->isActive());
+    // The buttons stay as they were.
+    QVERIFY(m_form->BtnConectar->isEnabled() && m_form->BtnDesconectar->isEnabled());
+    QVERIFY(!QFile::exists(File()));
+}
+
+// --- connecting ------------------------------------------------------------
+
+void TestTurnstileConnect::connectWithDefaultsResetsEveryRow()
+{
+    if (!HaveServer())
+        QSKIP("CATRACA_MYSQL_HOST is not set");
+    Sql(QStringLiteral("delete from cad_comanda where num_comanda between 970001 and 970009"));
+    Sql(QStringLiteral("insert into cad_comanda (num_comanda, fl_comanda) values (970001, 0), (970002, 0), (970003, 1)"));
+
+    ShowForm();
+    m_form->CarregaConfiguracao();
+    // The defaults, on the port the private server listens on.
+    m_form->EdtPOR->setFocus();
+    m_form->EdtPOR->setText(dbtest::Env("CATRACA_MYSQL_PORT"));
+    m_form->Sincro.Enviadas = 7;
+    m_form->Sincro.Comandas.Append(12);
+    QSignalSpy connected(m_form.get(), &TFrmPrincipal::TurnstileConnected);
+    QTest::keyClick(m_form->EdtPOR, Qt::Key_F2);
+
+    QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(turnstile::LoadSettings(File())[1], dbtest::Env("CATRACA_MYSQL_PORT"));
+    QVERIFY(m_form->MySQL.Connected());
+    QCOMPARE(connected.count(), 1);
+    QVERIFY(!m_form->BtnConectar->isEnabled());
+    QVERIFY(m_form->BtnDesconectar->isEnabled());
+    QVERIFY(m_form->TMSincro->isActive());
+    QCOMPARE(m_form->Sincro.Enviadas, 0);
+    QCOMPARE(m_form->Sincro.Comandas.Count(), 0);
+    QCOMPARE(Sql(QStringLiteral("select 1 from cad_comanda where num_comanda between 970001 and 970009 and fl_comanda = 1")), 3);
+
+    // F2 while connected does nothing.
+    QTest::keyClick(m_form->BtnDesconectar, Qt::Key_F2);
+    QCOMPARE(connected.count(), 1);
+    Sql(QStringLiteral("delete from cad_comanda where num_comanda between 970001 and 970009"));
+}
+
+void TestTurnstileConnect::reconnectAfterDisconnectRereadsTheFile()
+{
+    if (!HaveServer())
+        QSKIP("CATRACA_MYSQL_HOST is not set");
+    turnstile::SaveSettings(File(), ServerSettings());
+    ShowForm();
+    m_form->CarregaConfiguracao();
+    m_form->BtnConectarClick();
+    QVERIFY(m_form->MySQL.Connected());
+
+    QSignalSpy disconnected(m_form.get(), &TFrmPrincipal::TurnstileDisconnected);
+    m_form->Sincro.Enviadas = 3;
+    m_form->Sincro.Comandas.Append(5);
+    QTest::keyClick(m_form.get(), Qt::Key_F3);
+    QCOMPARE(disconnected.count(), 1);
+    QVERIFY(!m_form->MySQL.Connected());
+    QVERIFY(m_form->BtnConectar->isEnabled());
+    QVERIFY(!m_form->BtnDesconectar->isEnabled());
+    QVERIFY(m_form->TMSincro->isActive());
+    QCOMPARE(m_form->Sincro.Comandas.Count(), 1);
+
+    // Changed in the file by other means: the next connect uses it.
+    SaveConfigFile(File(), QStringLiteral("MySQL"), QStringLiteral("Password"), QStringLiteral("errada"));
+    ExpectConnectFailed(QStringLiteral("Access denied"), FileBytes());
+
+    // Corrected in the field: leaving it saves, the connect reads it.
+    m_form->EdtSEN->setFocus();
+    m_form->EdtSEN->setText(dbtest::Env("CATRACA_MYSQL_PASSWORD"));
+    m_form->BtnConectar->click();
+    QVERIFY(m_form->MySQL.Connected());
+    QCOMPARE(m_form->Sincro.Enviadas, 0);
+}
+
+void TestTurnstileConnect::badSettingsGiveClearErrors_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("wrong password") << "Password" << "errada" << "Access denied for user";
+    QTest::newRow("port not a number") << "Port" << "33o7" << "Porta inválida";
+    QTest::newRow("host does not resolve") << "HostName" << "catraca.invalid" << "catraca.invalid";
+    QTest::newRow("server down") << "Port" << QString::number(dbtest::ClosedPort()) << "Can't connect";
+    QTest::newRow("unknown database") << "Database" << "nosuchdb" << "nosuchdb";
+    QTest::newRow("empty section") << QString() << QString() << "[MySQL]";
+}
+
+void TestTurnstileConnect::badSettingsGiveClearErrors()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, error);
+    if (!HaveServer())
+        QSKIP("CATRACA_MYSQL_HOST is not set");
+    if (key.isEmpty()) {
+        WriteFile("; turnstile\r\n[MySQL]\r\n\r\n[Outra]\r\nHostName=127.0.0.1\r\n");
+    } else {
+        turnstile::SaveSettings(File(), ServerSettings());
+        SaveConfigFile(File(), QStringLiteral("MySQL"), key, value);
+    }
+    ShowForm();
+    m_form->CarregaConfiguracao();
+    QElapsedTimer clock;
+    clock.start();
+    ExpectConnectFailed(error, FileBytes());
+    QVERIFY2(clock.elapsed() < 7000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestTurnstileConnect::silentServerDoesNotFreezeTheWindow()
+{
+    // Accepts the connection at the socket level and never says a word.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    silent.pauseAccepting();
+    auto s = ServerSettings();
+    s[0] = QStringLiteral("127.0.0.1");
+    s[1] = QString::number(silent.serverPort());
+    turnstile::SaveSettings(File(), s);
+    QElapsedTimer clock;
+    clock.start();
+    ExpectConnectFailed(QString(), FileBytes());
+    qInfo("silent server gave up after %lld ms", clock.elapsed());
+    QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestTurnstileConnect::missingTableKeepsTheConnectionOpen()
+{
+    if (!HaveServer())
+        QSKIP("CATRACA_MYSQL_HOST is not set");
+    // A database of its own without cad_comanda, so the shared table stays
+    // untouched; made by the server's root over its socket.
+    const QString socket = dbtest::Env("CATRACA_SERVERS_DIR") + QStringLiteral("/mariadb/mysqld.sock");
+    if (!QFile::exists(socket))
+        QSKIP("the private server's socket is not where expected");
+    QProcess root;
+    root.start(QStringLiteral("mariadb"),
+               {QStringLiteral("--no-defaults"), QStringLiteral("--socket=") + socket, QStringLiteral("-uroot"),
+                QStringLiteral("-e"),
+                QStringLiteral("create database if not exists catraca_sem_tabela; "
+                               "grant all on catraca_sem_tabela.* to 'catraca'@'127.0.0.1', 'catraca'@'localhost';")});
+    QVERIFY(root.waitForFinished(30000));
+    QVERIFY2(root.exitCode() == 0, root.readAllStandardError().constData());
+    auto s = ServerSettings();
+    s[2] = QStringLiteral("catraca_sem_tabela");
+    turnstile::SaveSettings(File(), s);
+    QSignalSpy connected(m_form.get(), &TFrmPrincipal::TurnstileConnected);
+    QSignalSpy failed(m_form.get(), &TFrmPrincipal::TurnstileConnectFailed);
+    m_form->BtnConectarClick();
+    QCOMPARE(m_errors.size(), 1);
+    QVERIFY2(m_errors.first().contains(QStringLiteral("cad_comanda")), qPrintable(m_errors.first()));
+    m_errors.clear();
+    QVERIFY(m_form->MySQL.Connected());
+    QCOMPARE(connected.count(), 1);
+    QCOMPARE(failed.count(), 0);
+    QVERIFY(!m_form->BtnConectar->isEnabled());
+    QVERIFY(m_form->BtnDesconectar->isEnabled());
+    QVERIFY(m_form->TMSincro->isActive());
+}
+
+void TestTurnstileConnect::serverGoneDuringResetOffersToConnectAgain()
+{
+    if (!HaveServer() || dbtest::Env("CATRACA_SERVERS_SCRIPT").isEmpty())
+        QSKIP("the private servers are not set up");
+    turnstile::SaveSettings(File(), ServerSettings());
+    // The reset waits for a lock held here; meanwhile the server stops.
+    TMySqlConnection holder;
+    const auto s = ServerSettings();
+    for (std::size_t i = 0; i < s.size(); ++i)
+        holder.Params << turnstile::SettingKeys[i].key + QLatin1Char('=') + s[i];
+    holder.Open();
+    holder.ExecuteDirect(QStringLiteral("lock tables cad_comanda write"));
+    dbtest::TRestartGuard restart(QStringLiteral("start-mariadb"));
+    QProcess stopper;
+    stopper.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("sleep 1; exec \"$0\" stop-mariadb"),
+                                         dbtest::Env("CATRACA_SERVERS_SCRIPT")});
+    QVERIFY(stopper.waitForStarted());
+    QSignalSpy failed(m_form.get(), &TFrmPrincipal::TurnstileConnectFailed);
+    m_form->BtnConectarClick();
+    // The client hears of the shutdown before the server is gone: wait for
+    // the stop to end, so the restart on leaving finds it stopped.
+    QVERIFY(stopper.waitForFinished(60000));
+    QCOMPARE(m_errors.size(), 1);
+    m_errors.clear();
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(!m_form->MySQL.Connected());
+    QVERIFY(m_form->BtnConectar->isEnabled());
+    QVERIFY(!m_form->BtnDesconectar->isEnabled());
+    QVERIFY(m_form->TMSincro->isActive());
+}
+
+// --- start with the OS -----------------------------------------------------
+
+void TestTurnstileConnect::tickWritesAndUntickRemovesTheEntry()
+{
+    ShowForm();
+    m_form->CarregaConfiguracao();
+    QVERIFY(!m_form->CkInicia->isChecked());
+    m_form->CkInicia->click();
+    QVERIFY(m_form->CkInicia->isChecked());
+    QVERIFY(RunsAtStartup(AutoStartValueName));
+    QVERIFY2(EntryText().contains(QStringLiteral("HIDE")), qPrintable(EntryText()));
+    m_form->CkInicia->click();
+    QVERIFY(!m_form->CkInicia->isChecked());
+    QVERIFY(!RunsAtStartup(AutoStartValueName));
+    QVERIFY(QDir(AutostartFolder()).entryList(QDir::Files).isEmpty());
+}
+
+void TestTurnstileConnect::loadingTicksAndRewritesAnExistingEntry()
+{
+    platform::SetRunAtStartup(true, AutoStartValueName.toStdWString(), L"HIDE", L"/antiga/pasta/catraca-sync");
+    QVERIFY(EntryText().contains(QStringLiteral("/antiga/pasta")));
+    m_form->CarregaConfiguracao();
+    QVERIFY(m_form->CkInicia->isChecked());
+    QVERIFY2(!EntryText().contains(QStringLiteral("/antiga/pasta")), qPrintable(EntryText()));
+    QVERIFY2(EntryText().contains(ExecutablePath()), qPrintable(EntryText()));
+}
+
+void TestTurnstileConnect::failedRegistrationLeavesTheBoxUnticked()
+{
+    ShowForm();
+    m_form->CarregaConfiguracao();
+    QFile blocker(AutostartFolder());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    m_form->CkInicia->click();
+    QCOMPARE(m_errors.size(), 1);
+    m_errors.clear();
+    QVERIFY(!m_form->CkInicia->isChecked());
+    QVERIFY(!RunsAtStartup(AutoStartValueName));
+}
+
+QTEST_MAIN(TestTurnstileConnect)
+#include "tst_turnstile_connect.moc"
