@@ -35,7 +35,7 @@ MY_USER=catraca
 MY_PASSWORD=tur07
 
 WAIT_SECONDS=${CATRACA_SERVERS_WAIT:-30}
-STOP_SECONDS=${CATRACA_SERVERS_STOP_WAIT:-10}
+STOP_SECONDS=${CATRACA_SERVERS_STOP_WAIT:-6}
 
 die() { echo "servers.sh: $*" >&2; exit 1; }
 
@@ -111,7 +111,7 @@ stop_pid() { # pidfile program-name port label
     # waits for clients after that is not worth more than a few seconds.
     for ((i = 0; i < STOP_SECONDS * 10; i++)); do
         pid_alive "$pid" "$2" || break
-        ((i % 10)) || port_open "$3" || true
+        ((i % 3)) || port_open "$3" || true
         sleep 0.1
     done
     if pid_alive "$pid" "$2"; then
