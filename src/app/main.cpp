@@ -1,7 +1,7 @@
 #include "app/form_principal.h"
 #include "erp/kr_database_formconnect.h"
 #include "uikit/kr_error_box.h"
-#include "uikit/kr_message_dialog.h"
+#include "uikit/kr_dialog_form.h"
 
 #include <QApplication>
 

@@ -10,7 +10,10 @@ list(APPEND GUI_SOURCES
   uikit/kr_error_box.cpp
   uikit/kr_graphics.cpp
   uikit/kr_theme.cpp
-  uikit/kr_message_dialog.cpp
+  uikit/kr_controls.cpp
+  uikit/kr_db.cpp
+  uikit/kr_comboradiobox.cpp
+  uikit/kr_dialog_form.cpp
 )
 list(APPEND WIN_SOURCES
   uikit/alert_sound_win.cpp

@@ -1,9 +1,11 @@
-#include "uikit/kr_message_dialog.h"
+#include "uikit/kr_dialog_form.h"
+
+#include "uikit/kr_comboradiobox.h"
+#include "uikit/kr_controls.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
@@ -41,12 +43,12 @@ void Press(QWidget *dialog, Qt::Key key)
 // Acts on the modal message dialog once ShowMessageDialog has it on screen.
 // A dialog the action leaves open is closed after a few seconds, so a broken
 // key path fails the test instead of hanging it.
-void WhenMessageShown(std::function<void(TKRMessageDialog *)> act)
+void WhenMessageShown(std::function<void(TFrmDialog *)> act)
 {
     auto *poll = new QTimer;
     poll->setInterval(20);
     QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        auto *dialog = qobject_cast<TKRMessageDialog *>(QApplication::activeModalWidget());
+        auto *dialog = qobject_cast<TFrmDialog *>(QApplication::activeModalWidget());
         if (!dialog)
             return;
         poll->stop();
@@ -59,7 +61,7 @@ void WhenMessageShown(std::function<void(TKRMessageDialog *)> act)
 }
 } // namespace
 
-class TestMessageDialog : public QObject
+class TestDialogForm : public QObject
 {
     Q_OBJECT
 private slots:
@@ -84,12 +86,12 @@ private slots:
     void apiWithoutListModeLeavesChoiceAlone();
 };
 
-void TestMessageDialog::initTestCase()
+void TestDialogForm::initTestCase()
 {
     InstallMessageDialog();
 }
 
-void TestMessageDialog::cleanup()
+void TestDialogForm::cleanup()
 {
     DialogListItems.clear();
     DialogListValues.clear();
@@ -97,7 +99,7 @@ void TestMessageDialog::cleanup()
     DialogListChoice.clear();
 }
 
-void TestMessageDialog::buttonsOfEachKind_data()
+void TestDialogForm::buttonsOfEachKind_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("first");
@@ -109,54 +111,64 @@ void TestMessageDialog::buttonsOfEachKind_data()
     QTest::newRow("warning question") << int(dkWarningQuestion) << "SIM" << true;
 }
 
-void TestMessageDialog::buttonsOfEachKind()
+void TestDialogForm::buttonsOfEachKind()
 {
     QFETCH(int, kind);
     QFETCH(QString, first);
     QFETCH(bool, secondShown);
-    TKRMessageDialog dialog(Request(TDialogKind(kind)));
+    TFrmDialog dialog;
+    dialog.Prepare(Request(TDialogKind(kind)));
     dialog.open();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(dialog.FirstButton()->text(), first);
-    QCOMPARE(dialog.SecondButton()->isVisible(), secondShown);
+    QCOMPARE(dialog.BtnOK->Caption(), first);
+    QCOMPARE(dialog.BtnCancelar->isVisible(), secondShown);
     if (secondShown)
-        QCOMPARE(dialog.SecondButton()->text(), QStringLiteral("NÃO (ESC)"));
-    QVERIFY(!dialog.ListBox()->isVisible());
-    QVERIFY(!dialog.IconLabel()->pixmap().isNull());
+        QCOMPARE(dialog.BtnCancelar->Caption(), QStringLiteral("NÃO (ESC)"));
+    QVERIFY(!dialog.CbLista->isVisible());
+    QLabel *icon = kind == dkInformation ? dialog.ImInfo
+                   : kind == dkWarning ? dialog.ImWarning
+                   : kind == dkError   ? dialog.ImError
+                                       : dialog.ImQuestion;
+    for (QLabel *image : {dialog.ImInfo, dialog.ImQuestion, dialog.ImWarning, dialog.ImError})
+        QCOMPARE(image->isVisible(), image == icon);
+    QCOMPARE(icon->size(), QSize(128, 128));
     dialog.done(2);
 }
 
-void TestMessageDialog::titleAndTextShownAsPassed()
+void TestDialogForm::titleAndTextShownAsPassed()
 {
     const QString text = QStringLiteral("Não foi possível conectar ao banco de dados ! <b>&amp;</b>");
-    TKRMessageDialog dialog(Request(dkError, QStringLiteral("Erro ao conectar"), text));
+    TFrmDialog dialog;
+    dialog.Prepare(Request(dkError, QStringLiteral("Erro ao conectar"), text));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Erro ao conectar"));
-    QCOMPARE(dialog.TitleLabel()->text(), QStringLiteral("Erro ao conectar"));
-    QVERIFY(dialog.TitleLabel()->font().pixelSize() > dialog.TextLabel()->font().pointSize());
-    QCOMPARE(dialog.TextLabel()->text(), text);
-    QCOMPARE(dialog.TextLabel()->textFormat(), Qt::PlainText);
-    QVERIFY(dialog.TextLabel()->wordWrap());
-    QCOMPARE(dialog.TextLabel()->alignment(), Qt::Alignment(Qt::AlignCenter));
+    QCOMPARE(dialog.PnTitulo->Caption(), QStringLiteral("Erro ao conectar"));
+    QVERIFY(dialog.PnTitulo->font().pixelSize() > dialog.LblMens->font().pixelSize());
+    QCOMPARE(dialog.LblMens->text(), text);
+    QCOMPARE(dialog.LblMens->textFormat(), Qt::PlainText);
+    QVERIFY(dialog.LblMens->wordWrap());
+    QCOMPARE(dialog.LblMens->alignment(), Qt::Alignment(Qt::AlignCenter));
 }
 
-void TestMessageDialog::carriageReturnStartsNewLine()
+void TestDialogForm::carriageReturnStartsNewLine()
 {
     const QString text = QStringLiteral("Ping realizado com sucesso!\rTempo de resposta: 3 ms");
-    TKRMessageDialog dialog(Request(dkInformation, QStringLiteral("Sucesso"), text));
-    QCOMPARE(dialog.TextLabel()->text(), QStringLiteral("Ping realizado com sucesso!\nTempo de resposta: 3 ms"));
-    QCOMPARE(TKRMessageDialog::DisplayText(QStringLiteral("a\r\nb\nc\r\rd")), QStringLiteral("a\nb\nc\n\nd"));
+    TFrmDialog dialog;
+    dialog.Prepare(Request(dkInformation, QStringLiteral("Sucesso"), text));
+    QCOMPARE(dialog.LblMens->text(), QStringLiteral("Ping realizado com sucesso!\nTempo de resposta: 3 ms"));
+    QCOMPARE(TFrmDialog::DisplayText(QStringLiteral("a\r\nb\nc\r\rd")), QStringLiteral("a\nb\nc\n\nd"));
 }
 
-void TestMessageDialog::emptyTitleAndText()
+void TestDialogForm::emptyTitleAndText()
 {
-    TKRMessageDialog dialog(Request(dkWarning, QString(), QString()));
+    TFrmDialog dialog;
+    dialog.Prepare(Request(dkWarning, QString(), QString()));
     QVERIFY(dialog.windowTitle().isEmpty());
-    QVERIFY(dialog.TitleLabel()->text().isEmpty());
-    QVERIFY(dialog.TextLabel()->text().isEmpty());
-    QCOMPARE(dialog.FirstButton()->text(), QStringLiteral("OK"));
+    QVERIFY(dialog.PnTitulo->Caption().isEmpty());
+    QVERIFY(dialog.LblMens->text().isEmpty());
+    QCOMPARE(dialog.BtnOK->Caption(), QStringLiteral("OK"));
 }
 
-void TestMessageDialog::keysGiveResults_data()
+void TestDialogForm::keysGiveResults_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<bool>("focusSecond");
@@ -174,20 +186,21 @@ void TestMessageDialog::keysGiveResults_data()
     QTest::newRow("space on NÃO") << int(dkWarningQuestion) << true << int(Qt::Key_Space) << 2;
 }
 
-void TestMessageDialog::keysGiveResults()
+void TestDialogForm::keysGiveResults()
 {
     QFETCH(int, kind);
     QFETCH(bool, focusSecond);
     QFETCH(int, key);
     QFETCH(int, result);
-    TKRMessageDialog dialog(Request(TDialogKind(kind)));
+    TFrmDialog dialog;
+    dialog.Prepare(Request(TDialogKind(kind)));
     QSignalSpy finished(&dialog, &QDialog::finished);
     dialog.open();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    QCOMPARE(QApplication::focusWidget(), dialog.FirstButton());
+    QCOMPARE(QApplication::focusWidget(), dialog.BtnOK);
     if (focusSecond) {
-        dialog.SecondButton()->setFocus();
-        QCOMPARE(QApplication::focusWidget(), dialog.SecondButton());
+        dialog.BtnCancelar->setFocus();
+        QCOMPARE(QApplication::focusWidget(), dialog.BtnCancelar);
     }
     Press(&dialog, Qt::Key(key));
     QCOMPARE(finished.count(), 1);
@@ -196,118 +209,128 @@ void TestMessageDialog::keysGiveResults()
     QVERIFY(!dialog.isVisible());
 }
 
-void TestMessageDialog::closeBoxGivesTwo()
+void TestDialogForm::closeBoxGivesTwo()
 {
-    TKRMessageDialog dialog(Request(dkQuestion));
+    TFrmDialog dialog;
+    dialog.Prepare(Request(dkQuestion));
     dialog.open();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QVERIFY(dialog.close());
     QCOMPARE(dialog.Outcome().result, 2);
 }
 
-void TestMessageDialog::mouseClicks()
+void TestDialogForm::mouseClicks()
 {
-    TKRMessageDialog yes(Request(dkQuestion));
+    TFrmDialog yes;
+    yes.Prepare(Request(dkQuestion));
     yes.open();
-    QTest::mouseClick(yes.FirstButton(), Qt::LeftButton);
+    QTest::mouseClick(yes.BtnOK, Qt::LeftButton);
     QCOMPARE(yes.Outcome().result, 1);
 
-    TKRMessageDialog no(Request(dkQuestion));
+    TFrmDialog no;
+    no.Prepare(Request(dkQuestion));
     no.open();
-    QTest::mouseClick(no.SecondButton(), Qt::LeftButton);
+    QTest::mouseClick(no.BtnCancelar, Qt::LeftButton);
     QCOMPARE(no.Outcome().result, 2);
 }
 
-void TestMessageDialog::listPreselectsFirstValueIgnoringCase()
+void TestDialogForm::listPreselectsFirstValueIgnoringCase()
 {
-    TKRMessageDialog dialog(ListRequest({QStringLiteral("Loja"), QStringLiteral("Matriz"), QStringLiteral("Filial")},
+    TFrmDialog dialog;
+    dialog.Prepare(ListRequest({QStringLiteral("Loja"), QStringLiteral("Matriz"), QStringLiteral("Filial")},
                                         {QStringLiteral("loja"), QStringLiteral("MATRIZ"), QStringLiteral("matriz")},
                                         QStringLiteral("Matriz")));
-    QCOMPARE(dialog.ListBox()->count(), 3);
-    QCOMPARE(dialog.ListBox()->currentIndex(), 1);
-    QCOMPARE(dialog.ListBox()->currentText(), QStringLiteral("Matriz"));
+    dialog.open();
+    QCOMPARE(dialog.CbLista->count(), 3);
+    QCOMPARE(dialog.CbLista->currentIndex(), 1);
+    QCOMPARE(dialog.CbLista->currentText(), QStringLiteral("Matriz"));
 }
 
-void TestMessageDialog::listWithoutMatchOrDefaultSelectsNothing()
+void TestDialogForm::listWithoutMatchOrDefaultSelectsNothing()
 {
-    TKRMessageDialog noMatch(ListRequest({QStringLiteral("A"), QStringLiteral("B")},
+    TFrmDialog noMatch;
+    noMatch.Prepare(ListRequest({QStringLiteral("A"), QStringLiteral("B")},
                                          {QStringLiteral("a"), QStringLiteral("b")}, QStringLiteral("c")));
-    QCOMPARE(noMatch.ListBox()->currentIndex(), -1);
+    noMatch.open();
+    QCOMPARE(noMatch.CbLista->currentIndex(), -1);
     // An empty value must not be taken for an unset default.
-    TKRMessageDialog noDefault(ListRequest({QStringLiteral("A"), QStringLiteral("B")},
+    TFrmDialog noDefault;
+    noDefault.Prepare(ListRequest({QStringLiteral("A"), QStringLiteral("B")},
                                            {QString(), QStringLiteral("b")}, QString()));
-    QCOMPARE(noDefault.ListBox()->currentIndex(), -1);
+    noDefault.open();
+    QCOMPARE(noDefault.CbLista->currentIndex(), -1);
     QCOMPARE(noDefault.Outcome().selectedIndex, -1);
 }
 
-void TestMessageDialog::listTakesFocus()
+void TestDialogForm::listTakesFocus()
 {
-    TKRMessageDialog dialog(ListRequest({QStringLiteral("A")}, {QStringLiteral("a")}, QStringLiteral("a")));
+    TFrmDialog dialog;
+    dialog.Prepare(ListRequest({QStringLiteral("A")}, {QStringLiteral("a")}, QStringLiteral("a")));
     dialog.open();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    QVERIFY(dialog.ListBox()->isVisible());
-    QCOMPARE(QApplication::focusWidget(), dialog.ListBox());
+    QVERIFY(dialog.CbLista->isVisible());
+    QCOMPARE(QApplication::focusWidget(), dialog.CbLista);
     // Enter on the list confirms with the first button.
     Press(&dialog, Qt::Key_Return);
     QCOMPARE(dialog.Outcome().result, 1);
     QCOMPARE(dialog.Outcome().selectedIndex, 0);
 }
 
-void TestMessageDialog::apiChoiceAfterConfirmingAPick()
+void TestDialogForm::apiChoiceAfterConfirmingAPick()
 {
     DialogListItems = {QStringLiteral("Primeira"), QStringLiteral("Segunda")};
     DialogListValues = {QStringLiteral("v1"), QStringLiteral("v2")};
     DialogListDefault = QStringLiteral("V1");
-    WhenMessageShown([](TKRMessageDialog *d) {
-        QCOMPARE(d->ListBox()->currentIndex(), 0);
-        d->ListBox()->setCurrentIndex(1);
+    WhenMessageShown([](TFrmDialog *d) {
+        QCOMPARE(d->CbLista->currentIndex(), 0);
+        d->CbLista->setCurrentIndex(1);
         Press(d, Qt::Key_Return);
     });
     QCOMPARE(ShowMessageDialog(QStringLiteral("Base"), QStringLiteral("Escolha"), dkQuestion, true), 1);
     QCOMPARE(DialogListChoice, QStringLiteral("v2"));
 }
 
-void TestMessageDialog::apiChoiceStaysDefaultWhenDeclined()
+void TestDialogForm::apiChoiceStaysDefaultWhenDeclined()
 {
     DialogListItems = {QStringLiteral("Primeira"), QStringLiteral("Segunda")};
     DialogListValues = {QStringLiteral("v1"), QStringLiteral("v2")};
     DialogListDefault = QStringLiteral("v1");
-    WhenMessageShown([](TKRMessageDialog *d) {
-        d->ListBox()->setCurrentIndex(1);
+    WhenMessageShown([](TFrmDialog *d) {
+        d->CbLista->setCurrentIndex(1);
         Press(d, Qt::Key_Escape);
     });
     QCOMPARE(ShowMessageDialog(QStringLiteral("Base"), QStringLiteral("Escolha"), dkQuestion, true), 2);
     QCOMPARE(DialogListChoice, QStringLiteral("v1"));
 
-    WhenMessageShown([](TKRMessageDialog *d) {
-        d->ListBox()->setCurrentIndex(1);
-        d->SecondButton()->click();
+    WhenMessageShown([](TFrmDialog *d) {
+        d->CbLista->setCurrentIndex(1);
+        d->BtnCancelar->Click();
     });
     QCOMPARE(ShowMessageDialog(QStringLiteral("Base"), QStringLiteral("Escolha"), dkQuestion, true), 2);
     QCOMPARE(DialogListChoice, QStringLiteral("v1"));
 }
 
-void TestMessageDialog::apiChoiceStaysDefaultWithoutSelection()
+void TestDialogForm::apiChoiceStaysDefaultWithoutSelection()
 {
     DialogListItems = {QStringLiteral("Primeira")};
     DialogListValues = {QStringLiteral("v1")};
     DialogListDefault = QStringLiteral("nenhum");
-    WhenMessageShown([](TKRMessageDialog *d) {
-        QCOMPARE(d->ListBox()->currentIndex(), -1);
-        d->FirstButton()->click();
+    WhenMessageShown([](TFrmDialog *d) {
+        QCOMPARE(d->CbLista->currentIndex(), -1);
+        d->BtnOK->Click();
     });
     QCOMPARE(ShowInfoMessage(QStringLiteral("Base"), QStringLiteral("Escolha"), true), 1);
     QCOMPARE(DialogListChoice, QStringLiteral("nenhum"));
 }
 
-void TestMessageDialog::apiEmptyListShowsNoList()
+void TestDialogForm::apiEmptyListShowsNoList()
 {
     DialogListDefault = QStringLiteral("padrão");
     DialogListChoice = QStringLiteral("antigo");
     bool listShown = true;
-    WhenMessageShown([&listShown](TKRMessageDialog *d) {
-        listShown = d->ListBox()->isVisible();
-        QCOMPARE(QApplication::focusWidget(), d->FirstButton());
+    WhenMessageShown([&listShown](TFrmDialog *d) {
+        listShown = d->CbLista->isVisible();
+        QCOMPARE(QApplication::focusWidget(), d->BtnOK);
         Press(d, Qt::Key_Return);
     });
     QCOMPARE(ShowErrorMessage(QStringLiteral("Erro"), QStringLiteral("Sem opções"), true), 1);
@@ -315,14 +338,14 @@ void TestMessageDialog::apiEmptyListShowsNoList()
     QCOMPARE(DialogListChoice, QStringLiteral("padrão"));
 }
 
-void TestMessageDialog::apiWithoutListModeLeavesChoiceAlone()
+void TestDialogForm::apiWithoutListModeLeavesChoiceAlone()
 {
     DialogListItems = {QStringLiteral("Primeira")};
     DialogListValues = {QStringLiteral("v1")};
     DialogListChoice = QStringLiteral("antigo");
     bool listShown = true;
-    WhenMessageShown([&listShown](TKRMessageDialog *d) {
-        listShown = d->ListBox()->isVisible();
+    WhenMessageShown([&listShown](TFrmDialog *d) {
+        listShown = d->CbLista->isVisible();
         Press(d, Qt::Key_Escape);
     });
     QCOMPARE(ShowInfoMessage(QStringLiteral("Conexão"), QStringLiteral("Conectado."), false), 2);
@@ -330,5 +353,5 @@ void TestMessageDialog::apiWithoutListModeLeavesChoiceAlone()
     QCOMPARE(DialogListChoice, QStringLiteral("antigo"));
 }
 
-QTEST_MAIN(TestMessageDialog)
-#include "tst_message_dialog.moc"
+QTEST_MAIN(TestDialogForm)
+#include "tst_dialog_form.moc"
