@@ -32,12 +32,16 @@ unset DISPLAY WAYLAND_DISPLAY
 mapfile -t sources < <(find src -name '*_win.cpp' -o -name '*_common.cpp' | sort)
 mapfile -t checks < <(find tests/platform -name '*_checks.cpp' | sort)
 mapfile -t headers < <(find src tests/platform -name '*.h' | sort)
-flags=(-std=c++20 -O1 -Wall -DUNICODE -D_UNICODE -Isrc -Itests/platform)
-libs=(-static -liphlpapi -lws2_32 -lwinmm -lshell32 -ladvapi32)
+# The program's resource script is linked in too, so its checks see the
+# manifest and icon the program ships with.
+RC=${MINGW_WINDRES:-x86_64-w64-mingw32-windres}
+resources=(src/app/catraca-sync.rc src/app/catraca-sync.manifest src/app/catraca-sync.ico)
+flags=(-std=c++20 -O1 -Wall -DUNICODE -D_UNICODE -DCATRACA_CHECK_RESOURCES -Isrc -Itests/platform)
+libs=(-static -liphlpapi -lws2_32 -lwinmm -lshell32 -ladvapi32 -lversion)
 
 # Rebuilt only when a file, the file list, the flags or the compiler changed.
 stamp=$({ echo "$CXX ${flags[*]} ${libs[*]}"; "$CXX" --version | head -n1
-          for f in tests/platform/check_main.cpp "${checks[@]}" "${sources[@]}" "${headers[@]}"; do
+          for f in tests/platform/check_main.cpp "${checks[@]}" "${sources[@]}" "${headers[@]}" "${resources[@]}"; do
             echo "$f"; cat "$f"; done; } | sha256sum | cut -d' ' -f1)
 exe="$OUT/platform_checks.exe"
 if [ -f "$exe" ] && [ "$(cat "$OUT/platform_checks.stamp" 2>/dev/null)" = "$stamp" ]; then
@@ -45,7 +49,9 @@ if [ -f "$exe" ] && [ "$(cat "$OUT/platform_checks.stamp" 2>/dev/null)" = "$stam
 else
   echo "wine-tests: building ${#sources[@]} units and ${#checks[@]} check files with $CXX"
   rm -f "$exe" "$OUT/platform_checks.stamp"
-  "$CXX" "${flags[@]}" tests/platform/check_main.cpp "${checks[@]}" "${sources[@]}" -o "$exe" "${libs[@]}"
+  "$RC" -DCATRACA_EMBED_MANIFEST -O coff -i src/app/catraca-sync.rc -o "$OUT/resources.o"
+  "$CXX" "${flags[@]}" tests/platform/check_main.cpp "${checks[@]}" "${sources[@]}" "$OUT/resources.o" \
+    -o "$exe" "${libs[@]}"
   echo "$stamp" >"$OUT/platform_checks.stamp"
 fi
 
