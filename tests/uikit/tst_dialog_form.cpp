@@ -1,12 +1,17 @@
 #include "uikit/kr_dialog_form.h"
 
+#include "app/app_env.h"
+#include "uikit/alert_sound.h"
 #include "uikit/kr_comboradiobox.h"
 #include "uikit/kr_controls.h"
+#include "uikit/kr_theme.h"
+#include "uikit/kr_trace.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -84,10 +89,20 @@ private slots:
     void apiChoiceStaysDefaultWithoutSelection();
     void apiEmptyListShowsNoList();
     void apiWithoutListModeLeavesChoiceAlone();
+    void layoutSizesAndFonts();
+    void listShortensMessageArea();
+    void alinhaOKCentresRoundingHalfToEven();
+    void alinhaAllKeepsFixedPlaces();
+    void iconCentredBehindText();
+    void coloursOfEachKind();
+    void tracePointsInOrder();
+    void soundOfEachKind_data();
+    void soundOfEachKind();
 };
 
 void TestDialogForm::initTestCase()
 {
+    platform::SetAlertRecorder([](const platform::AlertDecision &) {});
     InstallMessageDialog();
 }
 
@@ -351,6 +366,223 @@ void TestDialogForm::apiWithoutListModeLeavesChoiceAlone()
     QCOMPARE(ShowInfoMessage(QStringLiteral("Conexão"), QStringLiteral("Conectado."), false), 2);
     QVERIFY(!listShown);
     QCOMPARE(DialogListChoice, QStringLiteral("antigo"));
+}
+
+void TestDialogForm::layoutSizesAndFonts()
+{
+    TFrmDialog d;
+    d.Prepare(Request(dkInformation));
+    QCOMPARE(d.size(), QSize(527, 372));
+    QCOMPARE(d.PnTitulo->geometry(), QRect(0, 0, 527, 30));
+    QCOMPARE(d.PnTitulo->font().pixelSize(), 19);
+    QVERIFY(d.PnTitulo->font().bold());
+    QCOMPARE(d.PnTitulo->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(d.Panel1->geometry(), QRect(0, 30, 527, 300));
+    QCOMPARE(d.Panel1->palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(d.PnBotoes->geometry(), QRect(0, 330, 527, 42));
+    QCOMPARE(d.PnBotoes->palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(d.LblMens->geometry(), QRect(3, 3, 521, 294));
+    QCOMPARE(d.LblMens->font().pixelSize(), 16);
+    QVERIFY(d.LblMens->font().bold());
+    QVERIFY(!d.LblMens->autoFillBackground());
+    for (TKRButton *b : {d.BtnOK, d.BtnCancelar}) {
+        QCOMPARE(b->size(), QSize(103, 33));
+        QCOMPARE(b->y(), 4);
+        QCOMPARE(b->font().pixelSize(), 15);
+        QCOMPARE(b->Theme(), d.Cores);
+    }
+    QCOMPARE(d.PnTitulo->Theme(), d.Cores);
+    QVERIFY(d.Cores->NoRead());
+}
+
+void TestDialogForm::listShortensMessageArea()
+{
+    TFrmDialog d;
+    d.Prepare(ListRequest({QStringLiteral("A")}, {QStringLiteral("a")}, QString()));
+    d.open();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    QCOMPARE(d.PnLista->geometry(), QRect(10, 266, 507, 29));
+    QCOMPARE(d.CbLista->geometry(), QRect(0, 0, 507, 29));
+    QCOMPARE(d.LblMens->geometry(), QRect(3, 3, 521, 257));
+    QVERIFY(!d.CbLista->isEditable());
+    d.done(2);
+}
+
+void TestDialogForm::alinhaOKCentresRoundingHalfToEven()
+{
+    TFrmDialog d;
+    d.AlinhaOK();
+    QCOMPARE(d.BtnOK->x(), 212); // (527 - 103) / 2
+    QCOMPARE(d.BtnOK->Caption(), QStringLiteral("OK"));
+    QVERIFY(d.BtnCancelar->isHidden());
+    d.PnBotoes->resize(528, 42);
+    d.AlinhaOK();
+    QCOMPARE(d.BtnOK->x(), 212); // 212.5
+    d.PnBotoes->resize(530, 42);
+    d.AlinhaOK();
+    QCOMPARE(d.BtnOK->x(), 214); // 213.5
+}
+
+void TestDialogForm::alinhaAllKeepsFixedPlaces()
+{
+    TFrmDialog d;
+    d.AlinhaOK();
+    d.AlinhaAll();
+    QCOMPARE(d.BtnOK->Caption(), QStringLiteral("SIM"));
+    QVERIFY(!d.BtnOK->isHidden());
+    QVERIFY(!d.BtnCancelar->isHidden());
+    QCOMPARE(d.BtnOK->x(), 152);
+    QCOMPARE(d.BtnCancelar->x(), 288);
+    d.PnBotoes->resize(800, 42);
+    d.AlinhaAll();
+    QCOMPARE(d.BtnOK->x(), 152);
+    QCOMPARE(d.BtnCancelar->x(), 288);
+}
+
+void TestDialogForm::iconCentredBehindText()
+{
+    TFrmDialog d;
+    d.Prepare(Request(dkError, QStringLiteral("Erro"), QString(400, QLatin1Char('x')).replace(QStringLiteral("xxxxxxx"), QStringLiteral("palavra "))));
+    d.open();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    for (QLabel *image : {d.ImInfo, d.ImQuestion, d.ImWarning, d.ImError})
+        QCOMPARE(image->pos(), QPoint(200, 86)); // 199.5 rounds to even
+    // The text lies above the image, and the image shows through it.
+    QVERIFY(d.Panel1->children().indexOf(d.LblMens) > d.Panel1->children().indexOf(d.ImError));
+    const QImage shot = d.Panel1->grab().toImage();
+    const QRgb badge = shot.pixel(200 + 20, 86 + 64);
+    QVERIFY2(qRed(badge) > qBlue(badge) + 20, "the pale red badge shows behind the text");
+    QVERIFY(qGray(badge) > 180);
+    // A long text wraps inside the message area without moving it.
+    QCOMPARE(d.LblMens->geometry(), QRect(3, 3, 521, 294));
+    d.done(2);
+}
+
+void TestDialogForm::coloursOfEachKind()
+{
+    TFrmDialog info;
+    info.Prepare(Request(dkInformation));
+    QCOMPARE(info.Cores->ThemeColors(), tcAzul);
+    QCOMPARE(info.Cores->NormalColors().GradientColorStart, MakeColorRef(217, 236, 255));
+    QCOMPARE(info.Cores->HotColors().BorderColorEnd, MakeColorRef(62, 158, 255));
+    QCOMPARE(info.Cores->FocusColors().SelColorEnd, MakeColorRef(0, 106, 213));
+
+    const QList<QPair<TDialogKind, TKRThemeColors>> kinds{
+        {dkQuestion, tcVerde}, {dkWarning, tcAmarelo}, {dkError, tcVermelho}, {dkWarningQuestion, tcAmarelo}};
+    for (const auto &[kind, scheme] : kinds) {
+        TFrmDialog d;
+        d.Prepare(Request(kind));
+        QCOMPARE(d.Cores->ThemeColors(), scheme);
+        TKRArtistic expected;
+        GenerateSchemeColors(expected, scheme);
+        QCOMPARE(d.Cores->NormalColors(), expected.NormalColors);
+        QCOMPARE(d.Cores->HotColors(), expected.HotColors);
+    }
+}
+
+void TestDialogForm::tracePointsInOrder()
+{
+    // The painter traces too; the log is read before the event loop paints.
+    TraceEnabled = true;
+    TraceLog.clear();
+    auto codes = [] {
+        QStringList out;
+        for (const QString &line : TraceLog)
+            if (line.contains(QStringLiteral("KRDIALOGFORM")))
+                out << line.section(QStringLiteral("CODIGO: "), 1);
+        TraceLog.clear();
+        return out;
+    };
+    {
+        TFrmDialog d;
+        d.Prepare(Request(dkInformation));
+        QCOMPARE(codes(), QStringList({"KRDIALOGFORM51"}));
+        d.open();
+        QCOMPARE(codes(), QStringList({"KRDIALOGFORM135"}));
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        TraceLog.clear();
+        Press(&d, Qt::Key_Return);
+        QCOMPARE(codes(), QStringList({"KRDIALOGFORM112", "KRDIALOGFORM99"}));
+        QCOMPARE(d.result(), 1);
+    }
+    {
+        TFrmDialog d;
+        d.Prepare(Request(dkQuestion));
+        QCOMPARE(codes(), QStringList({"KRDIALOGFORM60"}));
+        d.open();
+        QVERIFY(QTest::qWaitForWindowActive(&d));
+        TraceLog.clear();
+        Press(&d, Qt::Key_Escape);
+        QCOMPARE(codes(), QStringList({"KRDIALOGFORM112", "KRDIALOGFORM105"}));
+        QCOMPARE(d.result(), 2);
+    }
+    TraceEnabled = false;
+    TraceLog.clear();
+}
+
+void TestDialogForm::soundOfEachKind_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<uint>("beep");
+    QTest::newRow("information") << int(dkInformation) << "info.wav" << uint(platform::BeepOk);
+    QTest::newRow("question") << int(dkQuestion) << "questao.wav" << uint(platform::BeepAsterisk);
+    QTest::newRow("warning") << int(dkWarning) << "exclama.wav" << uint(platform::BeepExclamation);
+    QTest::newRow("error") << int(dkError) << "erro.wav" << uint(platform::BeepHand);
+    QTest::newRow("warning question") << int(dkWarningQuestion) << "exclama.wav" << uint(platform::BeepExclamation);
+}
+
+void TestDialogForm::soundOfEachKind()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, file);
+    QFETCH(uint, beep);
+    if (platform::RunningUnderDebugger())
+        QSKIP("under a debugger the sounds come from the drive's SISTEMAS folder");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.path() + QLatin1Char('/');
+    SetExecutableFolderForTesting(folder);
+    std::vector<platform::AlertDecision> heard;
+    platform::SetAlertRecorder([&](const platform::AlertDecision &d) { heard.push_back(d); });
+    // The sound starts before the dialog is on screen.
+    size_t heardBeforeDialog = 0;
+    SetMessagePresenter([&](const MessageRequest &) {
+        heardBeforeDialog = heard.size();
+        return MessageOutcome{1, -1};
+    });
+    // Exactly one alert per message, heard before the dialog; anything else
+    // comes back as an impossible decision.
+    auto show = [&] {
+        heard.clear();
+        heardBeforeDialog = 0;
+        ShowMessageDialog(QStringLiteral("Som"), QStringLiteral("Texto"), TDialogKind(kind));
+        if (heard.size() != 1 || heardBeforeDialog != 1)
+            return platform::AlertDecision{platform::AlertDecision::Output(-1), {}, 0xFFFF};
+        return heard.front();
+    };
+    auto create = [&](const QString &name) { return QFile(folder + name).open(QIODevice::WriteOnly); };
+
+    // Three of the four files: every kind beeps, even one whose own file is there.
+    for (const char *name : {"erro.wav", "exclama.wav", "questao.wav"})
+        QVERIFY(create(QLatin1String(name)));
+    platform::AlertDecision d = show();
+    QCOMPARE(d.output, platform::AlertDecision::Beep);
+    QCOMPARE(d.beep, beep);
+
+    QVERIFY(create(QStringLiteral("info.wav")));
+    d = show();
+    QCOMPARE(d.output, platform::AlertDecision::PlayFile);
+    QCOMPARE(QString::fromStdU16String(d.file.u16string()), folder + file);
+
+    QVERIFY(create(QStringLiteral("nosound.dat")));
+    QCOMPARE(show().output, platform::AlertDecision::Silence);
+    QVERIFY(QFile::remove(folder + QStringLiteral("info.wav")));
+    QCOMPARE(show().output, platform::AlertDecision::Silence);
+
+    platform::SetAlertRecorder(nullptr);
+    SetExecutableFolderForTesting(QString());
+    InstallMessageDialog();
 }
 
 QTEST_MAIN(TestDialogForm)
