@@ -82,3 +82,19 @@ QIcon CloseArtwork()
         p.drawLine(QPointF(24, 21), QPointF(29, 16));
     });
 }
+
+QIcon TrayArtwork(TrayBadge badge)
+{
+    if (badge == TrayBadge::None)
+        return TrayArtwork();
+    const QColor dot = badge == TrayBadge::Green ? QColor(0, 166, 83)
+                       : badge == TrayBadge::Red ? QColor(220, 0, 0)
+                                                 : QColor(150, 150, 150);
+    const QIcon base = TrayArtwork();
+    return Paint([&](QPainter &p) {
+        p.drawPixmap(QRectF(0, 0, 32, 32), base.pixmap(64, 64), QRectF(0, 0, 64, 64));
+        p.setPen(QPen(Qt::white, 2));
+        p.setBrush(dot);
+        p.drawEllipse(QRectF(18, 18, 13, 13));
+    });
+}

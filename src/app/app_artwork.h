@@ -7,3 +7,8 @@ QIcon TrayArtwork();      // a turnstile: post and three arms
 QIcon ConnectArtwork();   // green plug
 QIcon DisconnectArtwork(); // red cross
 QIcon CloseArtwork();     // door with an arrow leaving it
+
+// The tray picture with a dot telling the state: none (waiting), green
+// (synchronised), red (failing), grey (disconnected).
+enum class TrayBadge { None, Green, Red, Grey };
+QIcon TrayArtwork(TrayBadge badge);

@@ -2,12 +2,12 @@
 
 #include "app/app_artwork.h"
 #include "app/app_env.h"
+#include "sync/event_log.h"
 #include "sync/turnstile_settings.h"
 #include "system/kr_windows.h"
 #include "system/wide_text.h"
 #include "uikit/kr_guard.h"
 #include "uikit/kr_message.h"
-#include "uikit/kr_trace.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -63,11 +63,10 @@ void SetFontColor(QWidget *control, quint32 bgr)
     control->setPalette(pal);
 }
 
-TFrmPrincipal::TFrmPrincipal(QWidget *parent)
+TFrmPrincipal::TFrmPrincipal(QWidget *parent, bool runFormCreate)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
-    TracePoint("TFrmPrincipal.Create", "FRMPRINCIPAL62");
     setObjectName(QStringLiteral("FrmPrincipal"));
     setWindowTitle(QStringLiteral("Integração com Catracas Ovrex/Miravel - v1.4"));
     setWindowIcon(TrayArtwork());
@@ -94,7 +93,26 @@ TFrmPrincipal::TFrmPrincipal(QWidget *parent)
     // The window sees Esc, F2 and F3 before whichever control has the focus.
     qApp->installEventFilter(this);
 
-    FormCreate();
+    BDA.Params = {QStringLiteral("user_name=sysdba"), QStringLiteral("password=vellowtip"),
+                  QStringLiteral("lc_ctype=WIN1252")};
+    TRA.SetDefaultDatabase(&BDA);
+    TRA.Params = {QStringLiteral("read_committed"), QStringLiteral("rec_version"), QStringLiteral("nowait")};
+
+    m_reconnectTimer = new QTimer(this);
+    m_reconnectTimer->setSingleShot(true);
+    connect(m_reconnectTimer, &QTimer::timeout, this, &TFrmPrincipal::ReconnectNow);
+    connect(this, &TFrmPrincipal::TurnstileConnected, this, &TFrmPrincipal::OnTurnstileConnected);
+    connect(this, &TFrmPrincipal::TurnstileConnectFailed, this, &TFrmPrincipal::OnTurnstileConnectFailed);
+    connect(this, &TFrmPrincipal::TurnstileDisconnected, this, [this] {
+        m_userDisconnected = true;
+        m_reconnectTimer->stop();
+        m_reconnectPolicy.Reset();
+        LogEvent(QStringLiteral("Desconectado da catraca pelo usuário."));
+        SetTrayState(TrayState::Disconnected);
+    });
+
+    if (runFormCreate)
+        FormCreate();
 }
 
 TFrmPrincipal::~TFrmPrincipal()
@@ -247,7 +265,6 @@ void TFrmPrincipal::CenterOnScreen()
 
 void TFrmPrincipal::ShowAtStart()
 {
-    TracePoint("TFrmPrincipal.ShowAtStart", "FRMPRINCIPAL211");
     if (!IsHideSwitch(FirstArgument())) {
         show();
         return;
@@ -258,21 +275,10 @@ void TFrmPrincipal::ShowAtStart()
         showMinimized();
 }
 
-void TFrmPrincipal::FormCreate()
-{
-    TracePoint("TFrmPrincipal.FormCreate", "FRMPRINCIPAL223");
-    Guarded([] {});
-}
 
-void TFrmPrincipal::FormDestroy()
-{
-    TracePoint("TFrmPrincipal.FormDestroy", "FRMPRINCIPAL229");
-    Guarded([this] { m_appMinimizeAttached = false; });
-}
 
 void TFrmPrincipal::FormKeyDown(int key)
 {
-    TracePoint("TFrmPrincipal.FormKeyDown", "FRMPRINCIPAL235");
     Guarded([this, key] {
         switch (key) {
         case Qt::Key_Escape:
@@ -303,7 +309,6 @@ bool TFrmPrincipal::FocusActionButton(QPushButton *button)
 
 void TFrmPrincipal::BtnConectarClick()
 {
-    TracePoint("TFrmPrincipal.BtnConectarClick", "FRMPRINCIPAL268");
     Guarded([this] {
         // Moving the focus runs the exit handler of a field being edited, so
         // what was typed is in the file before the file is read below.
@@ -318,39 +323,44 @@ void TFrmPrincipal::BtnConectarClick()
             ShowErrorMessage(QStringLiteral("Erro"), QStringLiteral("Informe o servidor!"));
         }
 
-        // No cycle may run on a half-made connection; whatever happens below,
-        // the timer runs again afterwards.
-        TMSincro->stop();
-        const auto restartTimer = qScopeGuard([this] { TMSincro->start(); });
-        Sincro.Enviadas = 0;
-        bool opened = false;
-        try {
-            MySQL.Params = turnstile::LoadConnectionParams(ArquivoConexao());
-            MySQL.Open();
-            opened = true;
-            // Every tab is about to be marked closed: each open one must be
-            // written again by the next cycle.
-            Sincro.ConnectionReset();
-            AtualizaBotoes();
-            MySQL.ExecuteDirect(sql::ResetAll);
-        } catch (const std::exception &e) {
-            // A server that went away during the reset closed the connection:
-            // the buttons must offer to connect again.
-            if (opened && !MySQL.Connected())
-                AtualizaBotoes();
-            if (MySQL.Connected())
-                emit TurnstileConnected();
-            else
-                emit TurnstileConnectFailed(ErrorMessageOf(e));
-            throw;
-        }
-        emit TurnstileConnected();
+        m_userDisconnected = false;
+        ConnectTurnstile();
     });
+}
+
+void TFrmPrincipal::ConnectTurnstile()
+{
+    // No cycle may run on a half-made connection; whatever happens below,
+    // the timer runs again afterwards.
+    TMSincro->stop();
+    const auto restartTimer = qScopeGuard([this] { TMSincro->start(); });
+    Sincro.Enviadas = 0;
+    bool opened = false;
+    try {
+        MySQL.Params = turnstile::LoadConnectionParams(ArquivoConexao());
+        MySQL.Open();
+        opened = true;
+        // Every tab is about to be marked closed: each open one must be
+        // written again by the next cycle.
+        Sincro.ConnectionReset();
+        AtualizaBotoes();
+        MySQL.ExecuteDirect(sql::ResetAll);
+    } catch (const std::exception &e) {
+        // A server that went away during the reset closed the connection:
+        // the buttons must offer to connect again.
+        if (opened && !MySQL.Connected())
+            AtualizaBotoes();
+        if (MySQL.Connected())
+            emit TurnstileConnected();
+        else
+            emit TurnstileConnectFailed(ErrorMessageOf(e));
+        throw;
+    }
+    emit TurnstileConnected();
 }
 
 void TFrmPrincipal::BtnDesconectarClick()
 {
-    TracePoint("TFrmPrincipal.BtnDesconectarClick", "FRMPRINCIPAL277");
     Guarded([this] {
         if (!FocusActionButton(BtnDesconectar))
             return;
@@ -363,13 +373,11 @@ void TFrmPrincipal::BtnDesconectarClick()
 
 QString TFrmPrincipal::ArquivoConexao()
 {
-    TracePoint("TFrmPrincipal.ArquivoConexao", "FRMPRINCIPAL330");
     return turnstile::ArquivoConexao();
 }
 
 void TFrmPrincipal::CarregaConfiguracao()
 {
-    TracePoint("TFrmPrincipal.CarregaConfiguracao", "FRMPRINCIPAL336");
     const turnstile::TSettingValues values = turnstile::LoadSettings(ArquivoConexao());
     QLineEdit *const fields[] = {EdtSRV, EdtPOR, EdtBDA, EdtUSU, EdtSEN};
     for (std::size_t i = 0; i < values.size(); ++i)
@@ -385,7 +393,6 @@ void TFrmPrincipal::CarregaConfiguracao()
 
 void TFrmPrincipal::SalvaConfiguracao()
 {
-    TracePoint("TFrmPrincipal.SalvaConfiguracao", "FRMPRINCIPAL352");
     if (!m_configuracaoCarregada)
         return;
     turnstile::SaveSettings(ArquivoConexao(),
@@ -394,31 +401,26 @@ void TFrmPrincipal::SalvaConfiguracao()
 
 void TFrmPrincipal::EdtSRVExit()
 {
-    TracePoint("TFrmPrincipal.EdtSRVExit", "FRMPRINCIPAL361");
     Guarded([this] { SalvaConfiguracao(); });
 }
 
 void TFrmPrincipal::EdtBDAExit()
 {
-    TracePoint("TFrmPrincipal.EdtBDAExit", "FRMPRINCIPAL367");
     Guarded([this] { SalvaConfiguracao(); });
 }
 
 void TFrmPrincipal::EdtUSUExit()
 {
-    TracePoint("TFrmPrincipal.EdtUSUExit", "FRMPRINCIPAL373");
     Guarded([this] { SalvaConfiguracao(); });
 }
 
 void TFrmPrincipal::EdtSENExit()
 {
-    TracePoint("TFrmPrincipal.EdtSENExit", "FRMPRINCIPAL379");
     Guarded([this] { SalvaConfiguracao(); });
 }
 
 void TFrmPrincipal::CkIniciaClick()
 {
-    TracePoint("TFrmPrincipal.CkIniciaClick", "FRMPRINCIPAL385");
     Guarded([this] {
         try {
             SetRunAtStartup(CkInicia->isChecked(), AutoStartValueName, QStringLiteral("HIDE"));
@@ -434,7 +436,6 @@ void TFrmPrincipal::CkIniciaClick()
 
 void TFrmPrincipal::BtnFecharClick()
 {
-    TracePoint("TFrmPrincipal.BtnFecharClick", "FRMPRINCIPAL279");
     Guarded([this] {
         // The field being edited loses the focus first, so its exit handler
         // saves what was typed before the window goes.
@@ -445,7 +446,6 @@ void TFrmPrincipal::BtnFecharClick()
 
 void TFrmPrincipal::AtualizaBotoes()
 {
-    TracePoint("TFrmPrincipal.AtualizaBotoes", "FRMPRINCIPAL290");
     Guarded([this] {
         const bool connected = MySQL.Connected();
         BtnConectar->setEnabled(!connected);
@@ -453,15 +453,9 @@ void TFrmPrincipal::AtualizaBotoes()
     });
 }
 
-void TFrmPrincipal::TMSincroTimer()
-{
-    TracePoint("TFrmPrincipal.TMSincroTimer", "FRMPRINCIPAL296");
-    Guarded([] {});
-}
 
 void TFrmPrincipal::AppMinimize()
 {
-    TracePoint("TFrmPrincipal.AppMinimize", "FRMPRINCIPAL302");
     Guarded([this] {
         // Without a notification area the minimised window stays on the task
         // bar: hiding it would leave no way back.
@@ -474,7 +468,6 @@ void TFrmPrincipal::AppMinimize()
 
 void TFrmPrincipal::TIDblClick()
 {
-    TracePoint("TFrmPrincipal.TIDblClick", "FRMPRINCIPAL315");
     Guarded([this] {
         if (isVisible())
             return;

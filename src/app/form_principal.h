@@ -2,8 +2,10 @@
 // The program's one window: the turnstile settings, the cycle's status, the
 // connect/disconnect/close buttons, the synchronisation timer and the
 // notification-area icon.
+#include "erp/fb_client.h"
 #include "sync/mysql_connection.h"
 #include "sync/reconciliation.h"
+#include "sync/reconnect_policy.h"
 
 #include <QColor>
 #include <QWidget>
@@ -29,7 +31,8 @@ class TFrmPrincipal : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TFrmPrincipal(QWidget *parent = nullptr);
+    // runFormCreate false leaves out the start-up sequence (window tests).
+    explicit TFrmPrincipal(QWidget *parent = nullptr, bool runFormCreate = true);
     ~TFrmPrincipal() override;
 
     // Shows the window at program start, unless the first argument is the
@@ -40,6 +43,8 @@ public:
     // Start-up and shutdown sequences.
     void FormCreate();
     void FormDestroy();
+    // The detected product's settings file (empty when none); sets LblConectado.
+    QString DetectaProduto();
 
     void FormKeyDown(int key);
     void BtnConectarClick();
@@ -91,10 +96,22 @@ public:
     QTimer *TMSincro = nullptr;
     QSystemTrayIcon *TI = nullptr;
 
+    // The ERP connection and its transaction, handed to DBManager at start-up.
+    TFbDatabase BDA;
+    TFbTransaction TRA;
+
     // The turnstile connection and the reconciliation state; Sincro.Enviadas
     // is the window's count of tab writes since the last connect.
     TMySqlConnection MySQL;
     TReconciliador Sincro;
+
+    // What the notification-area icon tells at a glance.
+    enum class TrayState { Waiting, Synchronised, Failing, Disconnected };
+    TrayState CurrentTrayState() const { return m_trayState; }
+    // A reconnection of the turnstile is pending (after a lost connection).
+    bool ReconnectPending() const;
+    // Runs the pending reconnection at once (tests; the timer does it otherwise).
+    void ReconnectNow();
 
 signals:
     // The window was closed: the program ends.
@@ -120,6 +137,28 @@ private:
     // button is disabled and its action must not run.
     bool FocusActionButton(QPushButton *button);
 
+    // The connect action's work after the field checks: also what the
+    // automatic reconnection runs.
+    void ConnectTurnstile();
+    void OnTurnstileConnected();
+    void OnTurnstileConnectFailed(const QString &message);
+    void HandleCycleOutcome(const struct CycleOutcome &outcome);
+    // Shows a failure of the running synchronisation once: repeated failures
+    // of the same episode, and failures while a box is open, are only logged.
+    void ShowSyncFailure(const QString &message);
+    void SetTrayState(TrayState state);
+    void ReopenErpIfNeeded();
+
     bool m_appMinimizeAttached = false;
     bool m_configuracaoCarregada = false;
+    bool m_hideSwitch = false;
+    bool m_userDisconnected = false;
+    bool m_turnstileLost = false;
+    bool m_cycleFailing = false;
+    bool m_failureShown = false;
+    bool m_showingFailure = false;
+    qint64 m_lastErpReopen = 0;
+    TrayState m_trayState = TrayState::Waiting;
+    TReconnectPolicy m_reconnectPolicy;
+    QTimer *m_reconnectTimer = nullptr;
 };

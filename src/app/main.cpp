@@ -1,4 +1,8 @@
+#include "app/app_env.h"
 #include "app/form_principal.h"
+#include "app/single_instance.h"
+#include "app/termination_signals.h"
+#include "sync/event_log.h"
 #include "erp/kr_database_formconnect.h"
 #include "uikit/kr_error_box.h"
 #include "uikit/kr_dialog_form.h"
@@ -17,9 +21,25 @@ int main(int argc, char **argv)
     InstallTopLevelErrorBox();
     InstallMessageDialog();
     InstallConnectPrompt();
+    QuitOnTerminationSignals();
+
+    // One program per installation: a second start shows the first and ends.
+    TSingleInstance instance(ExecutableFolder());
+    if (!instance.Claim())
+        return 0;
+    LogEvent(QStringLiteral("Programa iniciado: ") + QCoreApplication::arguments().join(QLatin1Char(' ')));
 
     TFrmPrincipal form;
+    QObject::connect(&instance, &TSingleInstance::activationRequested, &form, [&form] {
+        form.TIDblClick();
+        if (form.isMinimized())
+            form.showNormal();
+        form.raise();
+        form.activateWindow();
+    });
     QObject::connect(&form, &TFrmPrincipal::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     form.ShowAtStart();
-    return app.exec();
+    const int status = app.exec();
+    LogEvent(QStringLiteral("Programa encerrado."));
+    return status;
 }

@@ -1,9 +1,17 @@
 # Units of src/app.
 list(APPEND CORE_SOURCES
   app/app_env.cpp
+  app/product_detection.cpp
 )
 list(APPEND GUI_SOURCES
   app/app_artwork.cpp
   app/form_principal.cpp
+  app/form_principal_sync.cpp
   app/single_instance.cpp
+)
+list(APPEND POSIX_SOURCES
+  app/termination_signals_posix.cpp
+)
+list(APPEND WIN_SOURCES
+  app/termination_signals_win.cpp
 )

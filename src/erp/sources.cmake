@@ -1,6 +1,7 @@
 # Units of src/erp.
 list(APPEND CORE_SOURCES
   erp/fb_client.cpp
+  erp/open_tabs_source.cpp
   erp/pingsend_common.cpp
   erp/kr_cp1252.cpp
   erp/kr_inifile.cpp

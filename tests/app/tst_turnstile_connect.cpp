@@ -99,7 +99,7 @@ void TestTurnstileConnect::init()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
     m_messages.clear();
     m_errors.clear();
-    m_form = std::make_unique<TFrmPrincipal>();
+    m_form = std::make_unique<TFrmPrincipal>(nullptr, false);
 }
 
 void TestTurnstileConnect::cleanup()
