@@ -3,7 +3,6 @@
 #include "app/app_env.h"
 #include "erp/kr_inifile.h"
 #include "uikit/kr_error.h"
-#include "uikit/kr_trace.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,13 +11,11 @@ namespace turnstile {
 
 QString ArquivoConexao()
 {
-    TracePoint("ArquivoConexao", "CATRACACONF30");
     return ExecutableFolder() + SettingsFileName;
 }
 
 TSettingValues LoadSettings(const QString &path)
 {
-    TracePoint("LoadSettings", "CATRACACONF36");
     TSettingValues values;
     for (std::size_t i = 0; i < SettingKeys.size(); ++i)
         values[i] = LoadConfigFile(path, SettingsSection, SettingKeys[i].key, SettingKeys[i].def).toString();
@@ -27,7 +24,6 @@ TSettingValues LoadSettings(const QString &path)
 
 void SaveSettings(const QString &path, const TSettingValues &values)
 {
-    TracePoint("SaveSettings", "CATRACACONF45");
     if (!QFileInfo::exists(path)) {
         // Created empty with owner-only rights before anything is written;
         // the INI store keeps a file's permissions when it rewrites it.
@@ -41,7 +37,6 @@ void SaveSettings(const QString &path, const TSettingValues &values)
 
 QStringList LoadConnectionParams(const QString &path)
 {
-    TracePoint("LoadConnectionParams", "CATRACACONF59");
     const QFileInfo info(path);
     if (!info.exists() || info.isDir())
         throw KrError(QStringLiteral("Driver/Connection Registry File '%1' not found").arg(path));

@@ -1,6 +1,5 @@
 #include "uikit/kr_graphics.h"
 
-#include "uikit/kr_trace.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -80,7 +79,6 @@ TColor PerChannel(const Rgb &s, const Rgb &e, const std::function<int(int, int)>
 
 TKRColorRamp BuildColorRamp(TColor start, TColor end, bool inverse, int rotation, int shift)
 {
-    TracePoint("KR_GRAPHICS.BuildColorRamp", "KRGRAPHICS83");
     // Settings files can carry any byte; beyond ±100 the folded ramp would be
     // indexed outside its 256 entries.
     rotation = std::clamp(rotation, -100, 100);
@@ -228,7 +226,6 @@ void FillPattern(TKRPattern &pattern, TKRGradientType type)
 
 TKRPattern BuildGradientPattern(TKRGradientType type, QSize controlSize, quint32 seed)
 {
-    TracePoint("KR_GRAPHICS.BuildGradientPattern", "KRGRAPHICS231");
     TKRPattern pattern;
     const QSize size = GradientPatternSize(type, controlSize);
     pattern.Width = size.width();
@@ -257,7 +254,6 @@ TKRPattern BuildGradientPattern(TKRGradientType type, QSize controlSize, quint32
 
 QImage RenderGradientPattern(const TKRPattern &pattern, const TKRColorRamp &ramp)
 {
-    TracePoint("KR_GRAPHICS.RenderGradientPattern", "KRGRAPHICS260");
     std::array<QRgb, 256> colors{};
     for (size_t i = 0; i < colors.size(); ++i)
         colors[i] = FromColorRef(ramp[i]).rgb();
@@ -292,7 +288,6 @@ QRect TKRArtistic::ClientRect(const QPainter &canvas) const
 
 void TKRArtistic::PaintGradient(QPainter &canvas, const QRect &rect, TColor start, TColor end) const
 {
-    TracePoint("TKRArtistic.PaintGradient", "KRGRAPHICS295");
     if (rect.width() <= 0 || rect.height() <= 0)
         return;
     const TKRColorRamp ramp = BuildColorRamp(start, end, GradientInverse, GradientRotation, GradientShift);
@@ -308,7 +303,6 @@ void TKRArtistic::PaintGradient(QPainter &canvas, const QRect &rect, TColor star
 
 void TKRArtistic::PaintControlFace(QPainter &canvas, int state) const
 {
-    TracePoint("TKRArtistic.PaintControlFace", "KRGRAPHICS311");
     const TKRColors colors = SelectStateColors(*this, state);
     QRect r = ClientRect(canvas);
     PaintGradient(canvas, r, colors.BorderColorStart, colors.BorderColorEnd);
@@ -390,7 +384,6 @@ void WalkCorner(QImage &image, int firstX, int stepX, int columns, int firstY, i
 
 void TKRArtistic::PaintRoundedFace(QPainter &canvas, int state, TColor backColor) const
 {
-    TracePoint("TKRArtistic.PaintRoundedFace", "KRGRAPHICS393");
     if (state == psStatic)
         state = psHot;
     const TKRColors colors = SelectStateColors(*this, state);
@@ -426,7 +419,6 @@ void TKRArtistic::PaintRoundedFace(QPainter &canvas, int state, TColor backColor
 void TKRArtistic::DrawAlignedText(QPainter &canvas, const QRect &rect, TKRHorzAlign horz, int borderWidth,
                                   const QString &text, TKRVertAlign vert) const
 {
-    TracePoint("TKRArtistic.DrawAlignedText", "KRGRAPHICS429");
     const QRect r = rect.adjusted(borderWidth, borderWidth, -borderWidth, -borderWidth);
     const QFontMetrics metrics(canvas.font());
     const int textHeight = metrics.height();

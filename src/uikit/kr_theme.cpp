@@ -2,7 +2,6 @@
 
 #include "app/app_env.h"
 #include "erp/kr_inifile.h"
-#include "uikit/kr_trace.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -333,7 +332,6 @@ TColor FromHls(const Hls &c)
 
 TColor ColorWithLuminance(TColor color, int percent)
 {
-    TracePoint("KR_THEME.ColorWithLuminance", "KRTHEME336");
     Hls hls = ToHls(PlainColor(color));
     hls.l = std::clamp(percent, 0, 100) * 255 / 100;
     return FromHls(hls);
@@ -371,7 +369,6 @@ TKRColors ColorSet(TColor p, TColor q, int F, int E, const int (&levels)[6])
 
 void GenerateSchemeColors(TKRArtistic &artistic, TKRThemeColors scheme, TKRTheme *theme)
 {
-    TracePoint("KR_THEME.GenerateSchemeColors", "KRTHEME374");
     scheme = ValidScheme(scheme);
     const TColor A = SchemeBaseColor(scheme);
     const TColor B = SchemeSecondColor(scheme);
@@ -413,13 +410,11 @@ void GenerateSchemeColors(TKRArtistic &artistic, TKRThemeColors scheme, TKRTheme
 TKRTheme::TKRTheme(QObject *parent)
     : QObject(parent)
 {
-    TracePoint("TKRTheme.Create", "KRTHEME416");
     RegenerateColors();
 }
 
 void TKRTheme::SetThemeColors(TKRThemeColors value)
 {
-    TracePoint("TKRTheme.SetThemeColors", "KRTHEME422");
     value = ValidScheme(value);
     if (value == m_themeColors)
         return;
@@ -429,7 +424,6 @@ void TKRTheme::SetThemeColors(TKRThemeColors value)
 
 void TKRTheme::SetGradientType(TKRGradientType value)
 {
-    TracePoint("TKRTheme.SetGradientType", "KRTHEME432");
     value = ValidGradient(value);
     if (value == m_gradientType)
         return;
@@ -439,19 +433,16 @@ void TKRTheme::SetGradientType(TKRGradientType value)
 
 void TKRTheme::SetGradientRotation(int value)
 {
-    TracePoint("TKRTheme.SetGradientRotation", "KRTHEME442");
     ChangeAndNotify(m_gradientRotation, std::clamp(value, -100, 100));
 }
 
 void TKRTheme::SetGradientShift(int value)
 {
-    TracePoint("TKRTheme.SetGradientShift", "KRTHEME448");
     ChangeAndNotify(m_gradientShift, std::clamp(value, -100, 100));
 }
 
 void TKRTheme::SetBorderWidth(int value)
 {
-    TracePoint("TKRTheme.SetBorderWidth", "KRTHEME454");
     ChangeAndNotify(m_borderWidth, value);
 }
 
@@ -465,7 +456,6 @@ void TKRTheme::ChangeAndNotify(int &field, int value)
 
 QString TKRTheme::SettingsFilePath() const
 {
-    TracePoint("TKRTheme.SettingsFilePath", "KRTHEME468");
     if (!m_iniFileName.isEmpty())
         return ExecutableFolder() + m_iniFileName;
     const QFileInfo exe(ExecutablePath());
@@ -477,7 +467,6 @@ QString TKRTheme::SettingsFilePath() const
 
 void TKRTheme::LoadSettings()
 {
-    TracePoint("TKRTheme.LoadSettings", "KRTHEME480");
     if (m_noRead)
         return;
     const TIniFile ini(SettingsFilePath());
@@ -512,14 +501,12 @@ void TKRTheme::RegenerateColors()
 
 void TKRTheme::ApplyScheme()
 {
-    TracePoint("TKRTheme.ApplyScheme", "KRTHEME515");
     RegenerateColors();
     NotifyActiveForm();
 }
 
 void TKRTheme::PrepareArtistic(TKRArtistic &artistic)
 {
-    TracePoint("TKRTheme.PrepareArtistic", "KRTHEME522");
     artistic.GradientType = m_gradientType;
     artistic.GradientRotation = m_gradientRotation;
     artistic.GradientShift = m_gradientShift;
@@ -556,7 +543,6 @@ void NotifyChildren(QWidget *parent)
 
 void TKRTheme::NotifyThemeChange(QWidget *form)
 {
-    TracePoint("TKRTheme.NotifyThemeChange", "KRTHEME559");
     if (!form)
         return;
     NotifyChildren(form);
