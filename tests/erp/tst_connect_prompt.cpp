@@ -2,14 +2,15 @@
 // it closes. No database is needed.
 #include "app/app_env.h"
 #include "erp/kr_database_formconnect.h"
+#include "support/connect_form.h"
 #include "erp/kr_inifile.h"
 #include "erp/kr_scramble.h"
+#include "uikit/kr_controls.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -26,13 +27,7 @@ class TstConnectPrompt : public QObject
     QString Folder() const { return m_dir->path() + QLatin1Char('/'); }
     QString Settings() const { return Folder() + QStringLiteral("conexao.ini"); }
 
-    std::unique_ptr<TFrmKRDBConnect> NewForm() const
-    {
-        auto form = std::make_unique<TFrmKRDBConnect>();
-        form->SettingsFile = Settings();
-        form->DefaultDatabaseFile = QStringLiteral("DBEMPRESA.FDB");
-        return form;
-    }
+    std::unique_ptr<TFrmKRDBConnect> NewForm() const { return NewConnectForm(Settings()); }
 
     // Runs Execute with the given action once the dialog is up; a dialog that
     // is still open after five seconds is closed so the test fails, not hangs.
@@ -101,6 +96,10 @@ private slots:
         QVERIFY(form->EdtUsuario->text() != storedUser);
         QCOMPARE(form->EdtSenha->text(), QStringLiteral("s3nh@"));
         QVERIFY(form->CkConfig->isChecked());
+        // The user and password edits wait for the advanced area to open.
+        for (QWidget *w : CredentialWidgets(*form))
+            QCOMPARE(w->isEnabled(), w != form->EdtUsuario && w != form->EdtSenha);
+        form->SpeedButton1Click();
         for (QWidget *w : CredentialWidgets(*form))
             QVERIFY(w->isEnabled());
 
@@ -155,6 +154,7 @@ private slots:
         auto form = NewForm();
         form->FormShow();
         form->show();
+        form->SpeedButton1Click(); // the check box is only reachable with the advanced area open
         QTest::mouseClick(form->CkConfig, Qt::LeftButton, {}, QPoint(5, form->CkConfig->height() / 2));
         QVERIFY(form->CkConfig->isChecked());
         for (QWidget *w : CredentialWidgets(*form))
@@ -180,18 +180,18 @@ private slots:
 
         QVERIFY(!ExecuteWith(*form, [&] { QTest::keyClick(form->EdtLocal, Qt::Key_Escape); }));
         QCOMPARE(form->result(), int(QDialog::Rejected));
-        QVERIFY(ExecuteWith(*form, [&] { form->BtnConectar->click(); }));
-        QVERIFY(!ExecuteWith(*form, [&] { form->BtnCancelar->click(); }));
+        QVERIFY(ExecuteWith(*form, [&] { form->BtnConectar->Click(); }));
+        QVERIFY(!ExecuteWith(*form, [&] { form->BtnCancelar->Click(); }));
         QVERIFY(!ExecuteWith(*form, [&] { form->close(); }));
         QCOMPARE(form->result(), int(QDialog::Rejected));
         // Enter in a field does not connect by accident.
         QVERIFY(!ExecuteWith(*form, [&] {
             QTest::keyClick(form->EdtIP, Qt::Key_Return);
             if (form->isVisible())
-                form->BtnCancelar->click();
+                form->BtnCancelar->Click();
         }));
-        QCOMPARE(form->BtnConectar->text(), QStringLiteral("Conectar F3"));
-        QCOMPARE(form->BtnCancelar->text(), QStringLiteral("Cancelar ESC"));
+        QCOMPARE(form->BtnConectar->Caption(), QStringLiteral("Conectar F3"));
+        QCOMPARE(form->BtnCancelar->Caption(), QStringLiteral("Cancelar ESC"));
     }
 
     void factorySetsTheGlobalInstance()
@@ -210,7 +210,7 @@ private slots:
             seen = FrmKRDBConnect;
             shown = FrmKRDBConnect && FrmKRDBConnect->isVisible();
             if (FrmKRDBConnect)
-                FrmKRDBConnect->BtnCancelar->click();
+                FrmKRDBConnect->BtnCancelar->Click();
         });
         QVERIFY(!manager.Connect(true));
         QVERIFY(shown);
