@@ -1,0 +1,43 @@
+// Shows the ERP connection dialog, collapsed or expanded, on the current
+// display, for scripts/connect-dialog-screenshots.sh to capture. It runs in a
+// scratch installation folder, so the user's theme settings are the defaults.
+//   connect_dialog_gallery collapsed|expanded
+#include "app/app_env.h"
+#include "erp/kr_database_formconnect.h"
+#include "erp/kr_inifile.h"
+#include "erp/kr_scramble.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const bool expanded = argc > 1 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("expanded");
+    QTemporaryDir folder;
+    SetExecutableFolderForTesting(folder.path());
+
+    const QString settings = folder.path() + QStringLiteral("/conexao.ini");
+    TIniFile ini(settings);
+    const QString section = QStringLiteral("IBCONFIG");
+    ini.WriteString(section, QStringLiteral("IP"), QStringLiteral("192.168.0.10"));
+    ini.WriteString(section, QStringLiteral("LOCAL"), QStringLiteral("C:\\Norva\\Dados\\DBEMPRESA.FDB"));
+    ini.WriteString(section, QStringLiteral("PORTA"), QStringLiteral("3050"));
+    ini.WriteString(section, QStringLiteral("USUARIO"), ScrambleValue(QStringLiteral("SYSDBA"), TRESVOLA));
+    ini.WriteString(section, QStringLiteral("SENHA"), ScrambleValue(QStringLiteral("vellowtip"), TRESVOLA));
+    ini.WriteBool(section, QStringLiteral("USACONFIG"), true);
+
+    TFrmKRDBConnect form;
+    form.SettingsFile = settings;
+    form.DefaultDatabaseFile = QStringLiteral("DBEMPRESA.FDB");
+    form.FormShow();
+    form.move(20, 20);
+    form.show();
+    if (expanded) {
+        form.SpeedButton1Click();
+        form.move(20, 20);
+    }
+    return app.exec();
+}
