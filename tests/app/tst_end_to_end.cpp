@@ -2,6 +2,8 @@
 // beside the private Firebird and MariaDB servers: tabs changed in COMANDAS
 // must reach cad_comanda within two cycles, also after either server
 // restarted, with nobody touching the program.
+#include "support/db_servers.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,10 +18,7 @@
 
 namespace {
 
-QString Env(const char *name)
-{
-    return qEnvironmentVariable(name);
-}
+using dbtest::Env;
 
 // Two cycles are 4 s; a loaded machine gets some slack.
 constexpr int ConvergeMs = 10000;
@@ -47,8 +46,6 @@ private:
     // Runs one servers.sh subcommand; its standard output.
     QString Script(const QStringList &args, bool *ok = nullptr) const;
     void FbSql(const QString &sql);
-    // "num:flag" pairs of cad_comanda ordered by number, or "<error>".
-    QString Turnstile() const;
     // Polls cad_comanda until it reads expected; fails with what it read last.
     bool WaitForTurnstile(const QString &expected, int timeoutMs);
     void StartProgram(QProcess &process) const;
@@ -66,14 +63,7 @@ private:
 
 QString TestEndToEnd::Script(const QStringList &args, bool *ok) const
 {
-    QProcess p;
-    p.start(Env("CATRACA_SERVERS_SCRIPT"), args);
-    const bool done = p.waitForFinished(90000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    if (ok)
-        *ok = done;
-    if (!done)
-        qWarning("servers.sh %s: %s", qPrintable(args.join(QLatin1Char(' '))), p.readAllStandardError().constData());
-    return QString::fromUtf8(p.readAllStandardOutput());
+    return dbtest::ServersScriptOutput(args, ok);
 }
 
 void TestEndToEnd::FbSql(const QString &sql)
@@ -83,26 +73,12 @@ void TestEndToEnd::FbSql(const QString &sql)
     QVERIFY2(ok, qPrintable(sql));
 }
 
-QString TestEndToEnd::Turnstile() const
-{
-    bool ok = false;
-    const QString out = Script({QStringLiteral("mysql-sql"),
-                                QStringLiteral("select num_comanda, fl_comanda from cad_comanda order by num_comanda")},
-                               &ok);
-    if (!ok)
-        return QStringLiteral("<error>");
-    QStringList pairs;
-    for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        pairs << line.split(QLatin1Char('\t')).join(QLatin1Char(':'));
-    return pairs.join(QLatin1Char(' '));
-}
-
 bool TestEndToEnd::WaitForTurnstile(const QString &expected, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();
     do {
-        m_lastSeen = Turnstile();
+        m_lastSeen = dbtest::TurnstileRows();
         if (m_lastSeen == expected) {
             qInfo("cad_comanda reached \"%s\" after %lld ms", qPrintable(expected), clock.elapsed());
             return true;
@@ -158,9 +134,7 @@ void TestEndToEnd::initTestCase()
         || Env("CATRACA_SERVERS_SCRIPT").isEmpty())
         QSKIP("needs CATRACA_BINARY and the private servers (CATRACA_FB_HOST, CATRACA_MYSQL_HOST)");
 
-    FbSql(QStringLiteral("DELETE FROM COMANDAS; INSERT INTO COMANDAS VALUES (10, 15.50); "
-                         "INSERT INTO COMANDAS VALUES (11, 0); INSERT INTO COMANDAS VALUES (12, 42.00); "
-                         "INSERT INTO COMANDAS VALUES (13, 0); INSERT INTO COMANDAS VALUES (14, 8.90);"));
+    QVERIFY(dbtest::RestoreSampleTabs());
     // Leftovers of another run, and a row that the connect must mark closed.
     Script({QStringLiteral("mysql-sql"), QStringLiteral("delete from cad_comanda; "
                                                         "insert into cad_comanda values (99, 0)")});
@@ -170,20 +144,7 @@ void TestEndToEnd::initTestCase()
     QVERIFY(QFile::copy(m_binary, m_install->filePath(QStringLiteral("catraca-sync"))));
     QFile::setPermissions(m_install->filePath(QStringLiteral("catraca-sync")),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QString fbPort = Env("CATRACA_FB_PORT") == QLatin1String("3050") ? QString() : Env("CATRACA_FB_PORT");
-    QFile product(m_install->filePath(QStringLiteral("norvacomercio.ini")));
-    QVERIFY(product.open(QIODevice::WriteOnly));
-    product.write(QStringLiteral("[IBCONFIG]\r\nIP=%1\r\nLOCAL=%2\r\nUSUARIO=\r\nSENHA=\r\nPORTA=%3\r\nUSACONFIG=0\r\n")
-                      .arg(Env("CATRACA_FB_HOST"), Env("CATRACA_FB_DATABASE"), fbPort)
-                      .toUtf8());
-    product.close();
-    QFile turnstile(m_install->filePath(QStringLiteral("dbxconnections.ini")));
-    QVERIFY(turnstile.open(QIODevice::WriteOnly));
-    turnstile.write(QStringLiteral("[MySQL]\r\nHostName=%1\r\nPort=%2\r\nDatabase=%3\r\nUser_Name=%4\r\nPassword=%5\r\n")
-                        .arg(Env("CATRACA_MYSQL_HOST"), Env("CATRACA_MYSQL_PORT"), Env("CATRACA_MYSQL_DATABASE"),
-                             Env("CATRACA_MYSQL_USER"), Env("CATRACA_MYSQL_PASSWORD"))
-                        .toUtf8());
-    turnstile.close();
+    QVERIFY(dbtest::WriteInstallSettings(m_install->path()));
 
     m_program = std::make_unique<QProcess>();
     StartProgram(*m_program);
@@ -204,9 +165,7 @@ void TestEndToEnd::cleanupTestCase()
         return;
     Script({QStringLiteral("start-firebird")});
     Script({QStringLiteral("start-mariadb")});
-    FbSql(QStringLiteral("DELETE FROM COMANDAS; INSERT INTO COMANDAS VALUES (10, 15.50); "
-                         "INSERT INTO COMANDAS VALUES (11, 0); INSERT INTO COMANDAS VALUES (12, 42.00); "
-                         "INSERT INTO COMANDAS VALUES (13, 0); INSERT INTO COMANDAS VALUES (14, 8.90);"));
+    dbtest::RestoreSampleTabs();
     Script({QStringLiteral("mysql-sql"), QStringLiteral("delete from cad_comanda")});
 }
 

@@ -4,8 +4,10 @@
 #include "uikit/kr_error.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <optional>
 
@@ -67,6 +69,71 @@ inline bool ServersScript(const QString &command)
     process.start(script, {command});
     return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
         && process.exitCode() == 0;
+}
+
+// Runs scripts/servers.sh with a subcommand and its arguments (such as
+// "mysql-sql" and a statement); its standard output. *ok tells whether it
+// succeeded; a failure's standard error goes to the test's output.
+inline QString ServersScriptOutput(const QStringList &args, bool *ok = nullptr)
+{
+    QProcess process;
+    process.start(Env("CATRACA_SERVERS_SCRIPT"), args);
+    const bool done = process.waitForFinished(90000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+    if (ok)
+        *ok = done;
+    if (!done)
+        qWarning("servers.sh %s: %s", qPrintable(args.join(QLatin1Char(' '))),
+                 process.readAllStandardError().constData());
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// cad_comanda as "num:flag" pairs ordered by number, or "<error>".
+inline QString TurnstileRows()
+{
+    bool ok = false;
+    const QString out = ServersScriptOutput(
+        {QStringLiteral("mysql-sql"), QStringLiteral("select num_comanda, fl_comanda from cad_comanda order by num_comanda")},
+        &ok);
+    if (!ok)
+        return QStringLiteral("<error>");
+    QStringList pairs;
+    for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        pairs << line.split(QLatin1Char('\t')).join(QLatin1Char(':'));
+    return pairs.join(QLatin1Char(' '));
+}
+
+// The sample tabs of servers.sh back in COMANDAS: 10, 12 and 14 open.
+inline bool RestoreSampleTabs()
+{
+    bool ok = false;
+    ServersScriptOutput({QStringLiteral("fb-sql"),
+                         QStringLiteral("DELETE FROM COMANDAS; INSERT INTO COMANDAS VALUES (10, 15.50); "
+                                        "INSERT INTO COMANDAS VALUES (11, 0); INSERT INTO COMANDAS VALUES (12, 42.00); "
+                                        "INSERT INTO COMANDAS VALUES (13, 0); INSERT INTO COMANDAS VALUES (14, 8.90);")},
+                        &ok);
+    return ok;
+}
+
+// An installation folder beside the private servers: the ERP product's
+// settings file (row 1 of the product table) pointing at the Firebird server,
+// and dbxconnections.ini pointing at the MariaDB server (on another port when
+// one is given). False when a file could not be written.
+inline bool WriteInstallSettings(const QString &folder, const QString &mysqlPort = QString())
+{
+    const QString fbPort = Env("CATRACA_FB_PORT") == QLatin1String("3050") ? QString() : Env("CATRACA_FB_PORT");
+    const QString product =
+        QStringLiteral("[IBCONFIG]\r\nIP=%1\r\nLOCAL=%2\r\nUSUARIO=\r\nSENHA=\r\nPORTA=%3\r\nUSACONFIG=0\r\n")
+            .arg(Env("CATRACA_FB_HOST"), Env("CATRACA_FB_DATABASE"), fbPort);
+    const QString turnstile =
+        QStringLiteral("[MySQL]\r\nHostName=%1\r\nPort=%2\r\nDatabase=%3\r\nUser_Name=%4\r\nPassword=%5\r\n")
+            .arg(Env("CATRACA_MYSQL_HOST"), mysqlPort.isEmpty() ? Env("CATRACA_MYSQL_PORT") : mysqlPort,
+                 Env("CATRACA_MYSQL_DATABASE"), Env("CATRACA_MYSQL_USER"), Env("CATRACA_MYSQL_PASSWORD"));
+    QFile productFile(folder + QStringLiteral("/norvacomercio.ini"));
+    QFile turnstileFile(folder + QStringLiteral("/dbxconnections.ini"));
+    return productFile.open(QIODevice::WriteOnly | QIODevice::Truncate) && productFile.write(product.toUtf8()) > 0
+        && turnstileFile.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && turnstileFile.write(turnstile.toUtf8()) > 0;
 }
 
 // Starts the server again when the test leaves, whatever way it leaves, so
