@@ -28,20 +28,18 @@ void TComandaList::Compact()
         return;
     std::sort(m_removed.begin(), m_removed.end());
     m_removed.erase(std::unique(m_removed.begin(), m_removed.end()), m_removed.end());
-    std::vector<TComanda> kept;
-    kept.reserve(m_items.size() - m_removed.size());
-    size_t r = 0;
-    for (size_t i = 0; i < m_items.size(); ++i) {
+    // In place: entries before the first removed one stay where they are.
+    const size_t firstMoved = size_t(m_removed.front());
+    size_t write = firstMoved, r = 0;
+    for (size_t i = firstMoved; i < m_items.size(); ++i) {
         if (r < m_removed.size() && size_t(m_removed[r]) == i) {
             ++r;
             continue;
         }
-        kept.push_back(m_items[i]);
+        m_items[write++] = m_items[i];
     }
-    m_items.swap(kept);
+    m_items.resize(write);
     m_removed.clear();
-    m_index.clear();
-    m_index.reserve(qsizetype(m_items.size()));
-    for (size_t i = 0; i < m_items.size(); ++i)
-        m_index.insert(m_items[i].Numero, int(i));
+    for (size_t i = firstMoved; i < m_items.size(); ++i)
+        m_index[m_items[i].Numero] = int(i);
 }

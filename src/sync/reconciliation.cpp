@@ -94,6 +94,7 @@ CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsS
     }
     if (!query) {
         view.ShowStatus(StatusFailed(), StatusColorFailed);
+        view.ShowCounters(CountersCaption(Enviadas, Abertas));
         return outcome;
     }
 
