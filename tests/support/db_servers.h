@@ -30,11 +30,9 @@ QString ErrorText(F &&f, std::optional<E> *raised = nullptr)
 {
     try {
         f();
-    } catch (const E &e) {
-        if (raised)
-            *raised = e;
-        return e.message();
     } catch (const KrError &e) {
+        if (const auto *own = dynamic_cast<const E *>(&e); own && raised)
+            *raised = *own;
         return e.message();
     }
     return QStringLiteral("<no error>");
