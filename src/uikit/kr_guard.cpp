@@ -8,11 +8,6 @@ TopLevelErrorDisplay &display()
     static TopLevelErrorDisplay d;
     return d;
 }
-bool &showing()
-{
-    static bool s = false;
-    return s;
-}
 } // namespace
 
 QString ErrorMessageOf(const std::exception &e)

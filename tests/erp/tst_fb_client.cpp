@@ -194,7 +194,6 @@ private slots:
         if (!HaveServer())
             QSKIP("CATRACA_FB_HOST is not set (scripts/servers.sh start)");
         const auto read = ErpRead(QStringLiteral("SELECT COM_NUMERO FROM COMANDAS WHERE COM_TOTAL > 0"));
-        auto &db = read->db;
         auto &tr = read->tr;
         auto &q = read->q;
         QElapsedTimer timer;
@@ -225,8 +224,6 @@ private slots:
 
         const auto read = ErpRead(QStringLiteral("SELECT COM_NUMERO, COM_TOTAL, COM_NUMERO * 2.5 AS METADE\n"
                                                  "FROM COMANDAS WHERE %1 ORDER BY COM_NUMERO").arg(OwnRows()));
-        auto &db = read->db;
-        auto &tr = read->tr;
         auto &q = read->q;
         q.Open();
         QVERIFY(!q.Eof());
