@@ -151,6 +151,13 @@ void TFrmPrincipal::HandleCycleOutcome(const CycleOutcome &outcome)
 {
     if (outcome.kind == CycleOutcome::Skipped)
         return;
+    // "Desconectar F3" pressed while the cycle let window messages run: the
+    // writes reopened the connection, but the user asked for it closed.
+    if (m_userDisconnected && MySQL.Connected()) {
+        MySQL.CloseResultSets();
+        MySQL.Close();
+        AtualizaBotoes();
+    }
     for (const QString &line : outcome.writes)
         LogEvent(line);
     if (outcome.kind == CycleOutcome::Done) {

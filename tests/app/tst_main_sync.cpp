@@ -61,6 +61,7 @@ private slots:
     void oneFailureIsShownOnceWhileCyclesGoOn();
     void lostTurnstileReconnectsByItself();
     void userDisconnectStopsReconnection();
+    void disconnectDuringTheCycleStaysDisconnected();
     void restartedErpIsOpenedAgainWithoutPrompt();
     void failedConnectIsRetriedUntilItWorks();
     void startWithoutProductFileNeitherWaitsNorConnects();
@@ -332,6 +333,22 @@ void TestMainSync::userDisconnectStopsReconnection()
     m_form->ReconnectNow();
     QVERIFY(!m_form->MySQL.Connected());
     QVERIFY(!m_form->ReconnectPending());
+    QVERIFY(m_errors.isEmpty());
+}
+
+void TestMainSync::disconnectDuringTheCycleStaysDisconnected()
+{
+    StartConnected();
+    // The cycle lets window messages run before its writes: the user's
+    // "Desconectar F3" lands there.
+    QTimer::singleShot(0, m_form.get(), [this] { m_form->BtnDesconectarClick(); });
+    m_form->TMSincroTimer();
+    QVERIFY(!m_form->MySQL.Connected());
+    QVERIFY(m_form->BtnConectar->isEnabled());
+    QVERIFY(!m_form->BtnDesconectar->isEnabled());
+    QVERIFY(!m_form->ReconnectPending());
+    m_form->TMSincroTimer();
+    QVERIFY(!m_form->MySQL.Connected());
     QVERIFY(m_errors.isEmpty());
 }
 
