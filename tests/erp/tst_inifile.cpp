@@ -1,3 +1,4 @@
+#include "support/file_bytes.h"
 #include "erp/kr_cp1252.h"
 #include "erp/kr_inifile.h"
 
@@ -8,25 +9,9 @@
 #include <QtTest>
 
 namespace {
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray cp1252(const QString &s)
-{
-    QByteArray out;
-    EncodeWindows1252(s, out);
-    return out;
-}
+using filetest::cp1252;
+using filetest::readAll;
+using filetest::writeAll;
 } // namespace
 
 class TstIniFile : public QObject

@@ -1,3 +1,4 @@
+#include "support/file_bytes.h"
 #include "app/app_env.h"
 #include "erp/kr_cp1252.h"
 #include "erp/kr_revenda.h"
@@ -13,25 +14,9 @@
 namespace {
 struct ProgramEnded {};
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray cp1252(const QString &s)
-{
-    QByteArray out;
-    EncodeWindows1252(s, out);
-    return out;
-}
+using filetest::cp1252;
+using filetest::readAll;
+using filetest::writeAll;
 
 const QString Corrupt = QStringLiteral("Arquivo de configurações corrompido, interrompendo programa!");
 } // namespace
