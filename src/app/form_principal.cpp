@@ -2,6 +2,7 @@
 
 #include "app/app_artwork.h"
 #include "app/app_env.h"
+#include "erp/kr_database.h"
 #include "sync/event_log.h"
 #include "sync/turnstile_settings.h"
 #include "system/kr_windows.h"
@@ -18,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -74,12 +74,6 @@ TFrmPrincipal::TFrmPrincipal(QWidget *parent, bool runFormCreate)
     CreateControls();
     CenterOnScreen();
 
-    TMSincro = new QTimer(this);
-    TMSincro->setObjectName(QStringLiteral("TMSincro"));
-    TMSincro->setInterval(2000);
-    connect(TMSincro, &QTimer::timeout, this, &TFrmPrincipal::TMSincroTimer);
-    TMSincro->start();
-
     TI = new QSystemTrayIcon(TrayArtwork(), this);
     TI->setToolTip(QStringLiteral("Catraca Kolde"));
     connect(TI, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
@@ -93,23 +87,11 @@ TFrmPrincipal::TFrmPrincipal(QWidget *parent, bool runFormCreate)
     // The window sees Esc, F2 and F3 before whichever control has the focus.
     qApp->installEventFilter(this);
 
-    BDA.Params = {QStringLiteral("user_name=sysdba"), QStringLiteral("password=vellowtip"),
-                  QStringLiteral("lc_ctype=WIN1252")};
+    BDA.Params = TKRDBManager::DefaultDatabaseParams();
     TRA.SetDefaultDatabase(&BDA);
     TRA.Params = {QStringLiteral("read_committed"), QStringLiteral("rec_version"), QStringLiteral("nowait")};
 
-    m_reconnectTimer = new QTimer(this);
-    m_reconnectTimer->setSingleShot(true);
-    connect(m_reconnectTimer, &QTimer::timeout, this, &TFrmPrincipal::ReconnectNow);
-    connect(this, &TFrmPrincipal::TurnstileConnected, this, &TFrmPrincipal::OnTurnstileConnected);
-    connect(this, &TFrmPrincipal::TurnstileConnectFailed, this, &TFrmPrincipal::OnTurnstileConnectFailed);
-    connect(this, &TFrmPrincipal::TurnstileDisconnected, this, [this] {
-        m_userDisconnected = true;
-        m_reconnectTimer->stop();
-        m_reconnectPolicy.Reset();
-        LogEvent(QStringLiteral("Desconectado da catraca pelo usuário."));
-        SetTrayState(TrayState::Disconnected);
-    });
+    ConnectEngine();
 
     if (runFormCreate)
         FormCreate();
@@ -324,39 +306,8 @@ void TFrmPrincipal::BtnConectarClick()
         }
 
         m_userDisconnected = false;
-        ConnectTurnstile();
+        Sync.ConnectTurnstile(ArquivoConexao());
     });
-}
-
-void TFrmPrincipal::ConnectTurnstile()
-{
-    // No cycle may run on a half-made connection; whatever happens below,
-    // the timer runs again afterwards.
-    TMSincro->stop();
-    const auto restartTimer = qScopeGuard([this] { TMSincro->start(); });
-    Sincro.Enviadas = 0;
-    bool opened = false;
-    try {
-        MySQL.Params = turnstile::LoadConnectionParams(ArquivoConexao());
-        MySQL.Open();
-        opened = true;
-        // Every tab is about to be marked closed: each open one must be
-        // written again by the next cycle.
-        Sincro.ConnectionReset();
-        AtualizaBotoes();
-        MySQL.ExecuteDirect(sql::ResetAll);
-    } catch (const std::exception &e) {
-        // A server that went away during the reset closed the connection:
-        // the buttons must offer to connect again.
-        if (opened && !MySQL.Connected())
-            AtualizaBotoes();
-        if (MySQL.Connected())
-            emit TurnstileConnected();
-        else
-            emit TurnstileConnectFailed(ErrorMessageOf(e));
-        throw;
-    }
-    emit TurnstileConnected();
 }
 
 void TFrmPrincipal::BtnDesconectarClick()
@@ -364,10 +315,8 @@ void TFrmPrincipal::BtnDesconectarClick()
     Guarded([this] {
         if (!FocusActionButton(BtnDesconectar))
             return;
-        MySQL.CloseResultSets();
-        MySQL.Close();
-        AtualizaBotoes();
-        emit TurnstileDisconnected();
+        m_userDisconnected = true;
+        Sync.DisconnectTurnstile();
     });
 }
 
@@ -447,7 +396,7 @@ void TFrmPrincipal::BtnFecharClick()
 void TFrmPrincipal::AtualizaBotoes()
 {
     Guarded([this] {
-        const bool connected = MySQL.Connected();
+        const bool connected = m_turnstileConnected;
         BtnConectar->setEnabled(!connected);
         BtnDesconectar->setEnabled(connected);
     });

@@ -3,17 +3,18 @@
 // connect/disconnect/close buttons, the synchronisation timer and the
 // notification-area icon.
 #include "erp/fb_client.h"
-#include "sync/mysql_connection.h"
-#include "sync/reconciliation.h"
-#include "sync/reconnect_policy.h"
+#include "sync/sync_engine.h"
 
 #include <QColor>
+#include <QMessageBox>
+#include <QPointer>
 #include <QWidget>
 
 #include <optional>
 
 class QCheckBox;
 class QLabel;
+
 class QLineEdit;
 class QPushButton;
 class QSystemTrayIcon;
@@ -51,7 +52,6 @@ public:
     void BtnDesconectarClick();
     void BtnFecharClick();
     void AtualizaBotoes();
-    void TMSincroTimer();
 
     // The turnstile settings: dbxconnections.ini beside the executable.
     static QString ArquivoConexao();
@@ -93,37 +93,27 @@ public:
     QPushButton *BtnConectar = nullptr;
     QPushButton *BtnDesconectar = nullptr;
     QPushButton *BtnFechar = nullptr;
-    QTimer *TMSincro = nullptr;
     QSystemTrayIcon *TI = nullptr;
 
-    // The ERP connection and its transaction, handed to DBManager at start-up.
+    // The ERP connection and its transaction, used by DBManager while
+    // start-up connects (and asks the user); then closed, and only their
+    // settings handed to the engine, which attaches on its own thread.
     TFbDatabase BDA;
     TFbTransaction TRA;
 
-    // The turnstile connection and the reconciliation state; Sincro.Enviadas
-    // is the window's count of tab writes since the last connect.
-    TMySqlConnection MySQL;
-    TReconciliador Sincro;
+    // The synchronisation engine on its own thread; the window only sends it
+    // commands and shows what it publishes.
+    TSyncService Sync;
 
-    // What the notification-area icon tells at a glance.
-    enum class TrayState { Waiting, Synchronised, Failing, Disconnected };
-    TrayState CurrentTrayState() const { return m_trayState; }
-    // A reconnection of the turnstile is pending (after a lost connection).
-    bool ReconnectPending() const;
-    // Runs the pending reconnection at once (tests; the timer does it otherwise).
-    void ReconnectNow();
+    TSyncTrayState CurrentTrayState() const { return m_trayState; }
+    // The turnstile connection as the engine last published it.
+    bool TurnstileConnected() const { return m_turnstileConnected; }
+    // The failure box of the running episode, when one is open.
+    QMessageBox *FailureBox() const { return m_failureBox; }
 
 signals:
     // The window was closed: the program ends.
     void Closed();
-    // A connect action opened the turnstile connection (even when the reset
-    // statement failed afterwards on the open connection).
-    void TurnstileConnected();
-    // A connect action ended without an open connection; message is the
-    // error already shown to the user.
-    void TurnstileConnectFailed(const QString &message);
-    // The user closed the turnstile connection.
-    void TurnstileDisconnected();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -137,28 +127,23 @@ private:
     // button is disabled and its action must not run.
     bool FocusActionButton(QPushButton *button);
 
-    // The connect action's work after the field checks: also what the
-    // automatic reconnection runs.
-    void ConnectTurnstile();
-    void OnTurnstileConnected();
-    void OnTurnstileConnectFailed(const QString &message);
-    void HandleCycleOutcome(const struct CycleOutcome &outcome);
-    // Shows a failure of the running synchronisation once: repeated failures
-    // of the same episode, and failures while a box is open, are only logged.
-    void ShowSyncFailure(const QString &message);
-    void SetTrayState(TrayState state);
-    void ReopenErpIfNeeded();
+    void ConnectEngine();
+    void OnTurnstileConnectedChanged(bool connected);
+    void OnErpAvailableChanged(bool available);
+    // One box per failure episode, never modal: nothing waits for its OK.
+    // The user's own connect is always answered.
+    void ShowFailure(const QString &message, bool userAction);
+    void CloseFailureBox();
+    void SetTrayState(TSyncTrayState state);
+    void Balloon(const QString &text, bool warning);
 
     bool m_appMinimizeAttached = false;
     bool m_configuracaoCarregada = false;
     bool m_hideSwitch = false;
     bool m_userDisconnected = false;
+    bool m_turnstileConnected = false;
     bool m_turnstileLost = false;
-    bool m_cycleFailing = false;
-    bool m_failureShown = false;
-    bool m_showingFailure = false;
-    qint64 m_lastErpReopen = 0;
-    TrayState m_trayState = TrayState::Waiting;
-    TReconnectPolicy m_reconnectPolicy;
-    QTimer *m_reconnectTimer = nullptr;
+    bool m_erpLost = false;
+    QPointer<QMessageBox> m_failureBox;
+    TSyncTrayState m_trayState = TSyncTrayState::Waiting;
 };

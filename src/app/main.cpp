@@ -1,35 +1,133 @@
 #include "app/app_env.h"
 #include "app/form_principal.h"
+#include "app/product_detection.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
-#include "sync/event_log.h"
+#include "erp/fb_client.h"
+#include "erp/kr_database.h"
 #include "erp/kr_database_formconnect.h"
-#include "uikit/kr_error_box.h"
+#include "sync/event_log.h"
+#include "sync/sync_engine.h"
+#include "sync/turnstile_settings.h"
 #include "uikit/kr_dialog_form.h"
+#include "uikit/kr_error_box.h"
 
 #include <QApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr int ShutdownWaitMs = 2000;
+
+bool g_mainLoopRunning = false;
+
+// Ends at once, with status 0: for a termination request before the event
+// loop runs, and for an engine still inside a call to a silent server. The
+// operating system closes the sockets; the database client's own exit
+// handlers, which crash on an attachment to a dead server, are skipped.
+[[noreturn]] void EndImmediately(const QString &why)
+{
+    LogEvent(why);
+    LogEvent(QStringLiteral("Programa encerrado."));
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+void HandleTermination()
+{
+    if (g_mainLoopRunning) {
+        LogEvent(QStringLiteral("Pedido de encerramento recebido."));
+        // Leaves every loop, also the one of a box that is open.
+        QCoreApplication::quit();
+        return;
+    }
+    EndImmediately(QStringLiteral("Pedido de encerramento recebido durante a inicialização."));
+}
+
+int RunLoop(QCoreApplication &app, TSyncService &sync)
+{
+    g_mainLoopRunning = true;
+    const int status = app.exec();
+    g_mainLoopRunning = false;
+    if (!sync.Shutdown(ShutdownWaitMs))
+        EndImmediately(QStringLiteral("O mecanismo de sincronização não terminou a tempo."));
+    LogEvent(QStringLiteral("Programa encerrado."));
+    return status;
+}
+
+// The engine alone, for a machine without a desktop: the same settings files,
+// connecting by itself as a start with the system does, reporting on
+// standard error and in the log file.
+int RunHeadless(QCoreApplication &app)
+{
+    LogEvent(QStringLiteral("Programa iniciado sem janela: ") + QCoreApplication::arguments().join(QLatin1Char(' ')));
+    const TProdutoDetectado product = DetectProduct(ExecutableFolder());
+    if (product.Path.isEmpty() || !QFileInfo(product.Path).isFile()) {
+        LogEvent(QStringLiteral("Coloque este programa na pasta de instalação do seu sistema Norva para que ele "
+                                "possa conectar-se a base de dados!"));
+        return 1;
+    }
+    DBManager.DefaultDatabaseFile = QStringLiteral("DBEMPRESA.FDB");
+    DBManager.SettingsFile = product.Path;
+    TErpSettings erp;
+    try {
+        erp = DBManager.SettingsForEngine();
+    } catch (const std::exception &e) {
+        LogEvent(QStringLiteral("Configuração do banco de dados do ERP: ") + ErrorMessageOf(e));
+        return 1;
+    }
+    TSyncService sync;
+    sync.Start(erp.DatabaseName, erp.Params);
+    sync.ConnectTurnstile(turnstile::ArquivoConexao());
+    return RunLoop(app, sync);
+}
+
+bool IsHeadless(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--headless") == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    const bool headless = IsHeadless(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (headless)
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    else
+        app = std::make_unique<QApplication>(argc, argv);
     // The name, not the display name: Linux window managers would append a
     // display name to every caption.
-    QApplication::setApplicationName(QStringLiteral("Integração com Catracas Ovrex/Miravel"));
-    // The program ends when its window closes, and only then: neither hiding
-    // to the tray nor closing a message while the window is hidden ends it.
-    app.setQuitOnLastWindowClosed(false);
-    InstallTopLevelErrorBox();
-    InstallMessageDialog();
-    InstallConnectPrompt();
-    QuitOnTerminationSignals();
+    QCoreApplication::setApplicationName(QStringLiteral("Integração com Catracas Ovrex/Miravel"));
+    SettleFbClientSignalHandlers();
+    OnTerminationSignals(HandleTermination);
 
     // One program per installation: a second start shows the first and ends.
     TSingleInstance instance(ExecutableFolder());
     if (!instance.Claim())
         return 0;
+    if (headless)
+        return RunHeadless(*app);
+
+    auto *gui = static_cast<QApplication *>(app.get());
+    // The program ends when its window closes, and only then: neither hiding
+    // to the tray nor closing a message while the window is hidden ends it.
+    gui->setQuitOnLastWindowClosed(false);
+    InstallTopLevelErrorBox();
+    InstallMessageDialog();
+    InstallConnectPrompt();
     LogEvent(QStringLiteral("Programa iniciado: ") + QCoreApplication::arguments().join(QLatin1Char(' ')));
 
-    TFrmPrincipal form;
+    TFrmPrincipal form(nullptr, false);
     QObject::connect(&instance, &TSingleInstance::activationRequested, &form, [&form] {
         form.TIDblClick();
         if (form.isMinimized())
@@ -37,9 +135,9 @@ int main(int argc, char **argv)
         form.raise();
         form.activateWindow();
     });
-    QObject::connect(&form, &TFrmPrincipal::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&form, &TFrmPrincipal::Closed, app.get(), &QCoreApplication::quit, Qt::QueuedConnection);
+    // After the second-start answer is wired: the start-up wait lets it in.
+    form.FormCreate();
     form.ShowAtStart();
-    const int status = app.exec();
-    LogEvent(QStringLiteral("Programa encerrado."));
-    return status;
+    return RunLoop(*app, form.Sync);
 }

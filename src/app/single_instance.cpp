@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -11,7 +12,15 @@ TSingleInstance::TSingleInstance(const QString &installFolder, QObject *parent)
     const QString folder = QDir::cleanPath(QDir(installFolder).absolutePath());
     const QByteArray hash = QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     m_serverName = QStringLiteral("catraca-sync-") + QString::fromLatin1(hash);
-    m_lock = std::make_unique<QLockFile>(QDir::tempPath() + QLatin1Char('/') + m_serverName + QStringLiteral(".lock"));
+    // In the installation folder, which every user of the machine shares:
+    // the start-up entry runs for each user who logs on, and a lock in a
+    // user's own temporary folder would let two programs write the same
+    // table. A folder the user cannot write falls back to that one.
+    const QString shared = folder + QStringLiteral("/catraca-sync.lock");
+    const bool writable = QFileInfo(folder).isWritable();
+    m_lock = std::make_unique<QLockFile>(writable ? shared
+                                                  : QDir::tempPath() + QLatin1Char('/') + m_serverName
+                                                        + QStringLiteral(".lock"));
     // A lock left by a crashed instance is taken over (QLockFile checks the pid).
     m_lock->setStaleLockTime(0);
 }
@@ -32,6 +41,8 @@ bool TSingleInstance::Claim()
     }
     QLocalServer::removeServer(m_serverName);
     m_server = new QLocalServer(this);
+    // Any user's second start may ask this one to come forward.
+    m_server->setSocketOptions(QLocalServer::WorldAccessOption);
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *s = m_server->nextPendingConnection()) {
             connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);

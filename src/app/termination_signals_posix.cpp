@@ -17,16 +17,18 @@ void onSignal(int)
 }
 } // namespace
 
-void QuitOnTerminationSignals()
+void OnTerminationSignals(std::function<void()> handler)
 {
     if (g_pipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0)
         return;
     auto *notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [handler = std::move(handler)] {
         char c;
         [[maybe_unused]] const ssize_t n = ::read(g_pipe[0], &c, 1);
-        QCoreApplication::quit();
+        handler();
     });
+    // Installed after the database client's own: its handlers would shut
+    // the attachments down under the running program.
     struct sigaction sa = {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);

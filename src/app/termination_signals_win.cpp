@@ -2,4 +2,4 @@
 
 // A Windows desktop program is ended through its window messages
 // (WM_QUERYENDSESSION, WM_CLOSE), which the widget toolkit already handles.
-void QuitOnTerminationSignals() {}
+void OnTerminationSignals(std::function<void()>) {}

@@ -249,6 +249,17 @@ void Unregister(std::vector<T *> &list, T *item)
 
 } // namespace
 
+void SettleFbClientSignalHandlers() noexcept
+{
+    // An attach to an empty name fails at once, without the network, but
+    // initialises the client as a real attach would.
+    ISC_STATUS status[StatusLength];
+    isc_db_handle handle = 0;
+    isc_attach_database(status, 0, "", &handle, 0, nullptr);
+    if (handle)
+        isc_detach_database(status, &handle);
+}
+
 // ---------------------------------------------------------------- database
 
 TFbDatabase::TFbDatabase() = default;
@@ -275,7 +286,17 @@ void TFbDatabase::Open()
     if (Failed(status))
         throw ErrorFrom(status);
     m_handle = handle;
+    m_cancelHandle = handle;
     m_lost = false;
+}
+
+void TFbDatabase::CancelOperation(bool abort) noexcept
+{
+    isc_db_handle handle = m_cancelHandle.load();
+    if (!handle)
+        return;
+    ISC_STATUS status[StatusLength];
+    fb_cancel_operation(status, &handle, abort ? fb_cancel_abort : fb_cancel_raise);
 }
 
 void TFbDatabase::CloseDataSets()
@@ -295,6 +316,7 @@ void TFbDatabase::Close()
         isc_detach_database(status, &m_handle);
         m_handle = 0;
     }
+    m_cancelHandle = 0;
     m_lost = false;
 }
 
@@ -317,6 +339,7 @@ void TFbDatabase::DropLostAttachment()
         isc_detach_database(status, &m_handle);
         m_handle = 0;
     }
+    m_cancelHandle = 0;
     m_lost = true;
 }
 

@@ -10,10 +10,17 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <atomic>
 #include <vector>
 
 class TFbTransaction;
 class TFbQuery;
+
+// The client library installs its own SIGINT and SIGTERM handlers at its
+// first attach, which shut every attachment down behind the program's back.
+// Called once at start, before the program installs its own handlers, so
+// that the program's come last and win.
+void SettleFbClientSignalHandlers() noexcept;
 
 // A failure reported by the Firebird client; the message is the server's text.
 class TFbError : public KrError
@@ -53,6 +60,10 @@ public:
     void CloseDataSets();
     // Attaches again when the last attachment was lost; true when it did.
     bool ReopenIfLost();
+    // Safe from another thread: interrupts the call running on this
+    // attachment. With abort the client's side of the connection is closed
+    // too, which is all that frees a call waiting on a peer that went silent.
+    void CancelOperation(bool abort) noexcept;
 
 private:
     friend class TFbTransaction;
@@ -62,6 +73,8 @@ private:
     [[noreturn]] void Fail(const ISC_STATUS *status);
 
     isc_db_handle m_handle = 0;
+    // A copy of m_handle for CancelOperation's thread.
+    std::atomic<isc_db_handle> m_cancelHandle{0};
     bool m_lost = false;
     std::vector<TFbTransaction *> m_transactions;
     std::vector<TFbQuery *> m_queries;

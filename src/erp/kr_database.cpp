@@ -114,6 +114,27 @@ QStringList TKRDBManager::ErpTransactionParams()
             QStringLiteral("read")};
 }
 
+QStringList TKRDBManager::DefaultDatabaseParams()
+{
+    return {QStringLiteral("user_name=sysdba"), QStringLiteral("password=vellowtip"), QStringLiteral("lc_ctype=WIN1252")};
+}
+
+TErpSettings TKRDBManager::SettingsForEngine()
+{
+    TFbDatabase scratch;
+    scratch.Params = Database ? Database->Params : DefaultDatabaseParams();
+    TFbDatabase *const own = Database;
+    Database = &scratch;
+    try {
+        ApplySettings(EffectiveSettingsPath());
+    } catch (...) {
+        Database = own;
+        throw;
+    }
+    Database = own;
+    return {scratch.DatabaseName, scratch.Params};
+}
+
 TFbDatabase &TKRDBManager::RequireDatabase() const
 {
     if (!Database)

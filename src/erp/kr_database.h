@@ -3,6 +3,7 @@
 // of the ERP product's settings file, shared with the ERP itself), opening it,
 // asking the user through the connection prompt when that fails, and the
 // queries the cycle runs on the shared connection and transaction.
+#include "erp/erp_reader.h"
 #include "erp/fb_client.h"
 
 #include <QString>
@@ -83,6 +84,9 @@ public:
     // The ERP is only read, and a transaction that stays open holds back the
     // ERP's garbage collection: read-only, committed after every read.
     static QStringList ErpTransactionParams();
+    // The attachment's parameters before the settings file fills in the user
+    // and password.
+    static QStringList DefaultDatabaseParams();
 
     // A query on Database and Transaction, opened when open is true (which
     // starts the transaction when needed). Errors while opening pass on.
@@ -96,6 +100,10 @@ public:
     // For a server that restarted: opens again from the settings Connect used,
     // with no prompt and no message; the error's text goes to *error.
     bool ReopenFromSettings(QString *error);
+    // What Connect would open, from the settings file (completed as Connect
+    // completes it), without opening anything: for a start that must not
+    // wait for anyone and attaches later, on the engine's thread.
+    TErpSettings SettingsForEngine();
 
     bool CheckSettingsFile(const QString &path);
     bool OpenFromSettings(const QString &path);

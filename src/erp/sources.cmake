@@ -1,7 +1,8 @@
 # Units of src/erp.
 list(APPEND CORE_SOURCES
   erp/fb_client.cpp
-  erp/open_tabs_source.cpp
+  erp/erp_reader.cpp
+  erp/fb_watchdog.cpp
   erp/pingsend_common.cpp
   erp/kr_cp1252.cpp
   erp/kr_inifile.cpp

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <cstdio>
 
 namespace {
@@ -27,6 +28,9 @@ void SetEventLogLimitForTesting(qint64 bytes)
 
 void LogEvent(const QString &line)
 {
+    // The engine's thread and the window's both log: one line at a time.
+    static QMutex mutex;
+    const QMutexLocker lock(&mutex);
     const QByteArray text =
         (QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz ")) + line + QLatin1Char('\n'))
             .toUtf8();

@@ -84,6 +84,8 @@ void TMySqlConnection::Open()
     if (Connected())
         return;
     const TSettings settings = ParseParams(Params);
+    m_address = (settings.host.isEmpty() ? QStringLiteral("localhost") : settings.host) + QLatin1Char(':')
+                + QString::number(settings.port);
     MYSQL *handle = mysql_init(nullptr);
     if (!handle)
         throw KrError(QStringLiteral("MySQL client: out of memory"));
@@ -108,6 +110,13 @@ void TMySqlConnection::Open()
     if (!mysql_real_connect(handle, host.isEmpty() ? nullptr : host.constData(), user.constData(),
                             password.constData(), database.isEmpty() ? nullptr : database.constData(),
                             settings.port, nullptr, 0)) {
+        const TMySqlError error = ErrorOf(handle);
+        mysql_close(handle);
+        throw error;
+    }
+    // A server configured with autocommit off would silently roll back every
+    // write when the connection closes.
+    if (mysql_autocommit(handle, 1) != 0) {
         const TMySqlError error = ErrorOf(handle);
         mysql_close(handle);
         throw error;
@@ -142,6 +151,28 @@ qint64 TMySqlConnection::ExecuteDirect(const QString &sql)
         affected = static_cast<qint64>(mysql_affected_rows(m_handle));
     }
     return affected;
+}
+
+void TMySqlConnection::ExecuteAtomically(const QStringList &statements)
+{
+    ExecuteDirect(QStringLiteral("START TRANSACTION"));
+    try {
+        for (const QString &sql : statements)
+            ExecuteDirect(sql);
+        ExecuteDirect(QStringLiteral("COMMIT"));
+    } catch (...) {
+        if (m_handle)
+            mysql_real_query(m_handle, "ROLLBACK", 8);
+        throw;
+    }
+}
+
+void TMySqlConnection::Ping()
+{
+    if (!m_handle)
+        throw KrError(QStringLiteral("MySQL connection is not open"));
+    if (mysql_ping(m_handle) != 0)
+        Fail();
 }
 
 void TMySqlConnection::Fail()

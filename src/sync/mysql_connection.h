@@ -52,10 +52,18 @@ public:
     // Runs one statement; any result set it yields is discarded. Returns the
     // number of affected rows.
     qint64 ExecuteDirect(const QString &sql);
+    // Runs the statements as one transaction: all of them or none. A failure
+    // rolls back what ran before it (when the connection is still there).
+    void ExecuteAtomically(const QStringList &statements);
+    // A round trip that touches no table: raises when the server is gone.
+    void Ping();
+    // "host:port", as the last Open was told.
+    QString Address() const { return m_address; }
 
 private:
     [[noreturn]] void Fail();
 
     st_mysql *m_handle = nullptr;
     bool m_lost = false;
+    QString m_address;
 };

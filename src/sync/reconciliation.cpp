@@ -3,7 +3,9 @@
 #include "uikit/kr_error.h"
 
 #include <QElapsedTimer>
+#include <cmath>
 #include <exception>
+#include <limits>
 
 namespace sql {
 QString Removal(qint32 numero)
@@ -52,6 +54,28 @@ void TReconciliador::ConnectionReset()
     Comandas.Clear();
 }
 
+std::optional<qint32> TabNumberOf(const QVariant &value)
+{
+    if (value.isNull() || !value.isValid())
+        return std::nullopt;
+    constexpr qint64 Min = std::numeric_limits<qint32>::min();
+    constexpr qint64 Max = std::numeric_limits<qint32>::max();
+    bool ok = false;
+    qint64 number = 0;
+    if (value.typeId() == QMetaType::Double) {
+        const double d = value.toDouble();
+        if (!(d >= double(Min) && d <= double(Max)) || d != std::floor(d))
+            return std::nullopt;
+        number = qint64(d);
+        ok = true;
+    } else {
+        number = value.toString().trimmed().toLongLong(&ok);
+    }
+    if (!ok || number < Min || number > Max)
+        return std::nullopt;
+    return qint32(number);
+}
+
 void TReconciliador::ConfereComanda(qint32 numero)
 {
     const int i = Comandas.IndexOf(numero);
@@ -64,16 +88,29 @@ void TReconciliador::ConfereComanda(qint32 numero)
 
 void TReconciliador::ReconectarCatraca(ITurnstileLink &turnstile)
 {
-    turnstile.Reconnect();
+    try {
+        turnstile.Reconnect();
+    } catch (...) {
+        // A refused connection is often a one-off: once more before the pass
+        // gives the turnstile up for lost.
+        turnstile.Reconnect();
+    }
 }
 
-void TReconciliador::WriteTab(ITurnstileLink &turnstile, qint32 numero, int flag, CycleOutcome &outcome)
+bool TReconciliador::WriteTab(ITurnstileLink &turnstile, qint32 numero, int flag, CycleOutcome &outcome)
 {
     ++Enviadas; // counts every write begun, also one that then fails
-    outcome.writes << QStringLiteral("comanda %1 gravada como %2").arg(numero).arg(flag == 0 ? "aberta" : "fechada");
     ReconectarCatraca(turnstile);
-    turnstile.ExecuteDirect(sql::Removal(numero));
-    turnstile.ExecuteDirect(flag == 0 ? sql::OpenRow(numero) : sql::ClosedRow(numero));
+    try {
+        turnstile.ExecuteAtomically({sql::Removal(numero), flag == 0 ? sql::OpenRow(numero) : sql::ClosedRow(numero)});
+    } catch (const std::exception &e) {
+        if (!turnstile.Connected())
+            throw;
+        outcome.rejected << TRejectedWrite{numero, flag, messageOf(e)};
+        return false;
+    }
+    outcome.writes << QStringLiteral("comanda %1 gravada como %2").arg(numero).arg(flag == 0 ? "aberta" : "fechada");
+    return true;
 }
 
 CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsSource &erp, ICycleView &view)
@@ -82,15 +119,18 @@ CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsS
     if (!turnstile.Connected() || Sincronizando)
         return outcome;
 
+    auto fail = [&outcome](CycleOutcome::Kind kind, CycleOutcome::Side side, const QString &error) {
+        outcome.kind = kind;
+        outcome.side = side;
+        outcome.error = error;
+    };
     std::unique_ptr<IOpenTabsQuery> query;
     try {
         query = erp.OpenQuery(sql::ErpOpenTabs);
     } catch (const std::exception &e) {
-        outcome.kind = CycleOutcome::QueryFailed;
-        outcome.error = messageOf(e);
+        fail(CycleOutcome::QueryFailed, CycleOutcome::Erp, messageOf(e));
     } catch (...) {
-        outcome.kind = CycleOutcome::QueryFailed;
-        outcome.error = QStringLiteral("Erro inesperado.");
+        fail(CycleOutcome::QueryFailed, CycleOutcome::Erp, QStringLiteral("Erro inesperado."));
     }
     if (!query) {
         view.ShowStatus(StatusFailed(), StatusColorFailed);
@@ -100,56 +140,70 @@ CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsS
 
     Sincronizando = true;
     view.ShowStatus(QStringLiteral("SINCRONIZANDO"), StatusColorBusy);
-    view.LetEventsRun();
     QElapsedTimer clock;
     clock.start();
 
     outcome.kind = CycleOutcome::Done;
-    bool finished = false;
+    bool read = false;
     try {
         for (int i = 0; i < Comandas.Count(); ++i)
             Comandas.At(i).Encerrada = true;
 
+        // Row by row: one row the turnstile cannot hold must not keep every
+        // other tab from being synchronised.
+        int accepted = 0;
         query->First();
         while (!query->Eof()) {
-            ConfereComanda(query->FieldAsInteger(QStringLiteral("COM_NUMERO")));
+            const QVariant value = query->FieldValue(QStringLiteral("COM_NUMERO"));
+            if (const std::optional<qint32> numero = TabNumberOf(value)) {
+                ConfereComanda(*numero);
+                ++accepted;
+            } else {
+                outcome.skippedRows << (value.isNull() ? QStringLiteral("NULL") : value.toString());
+            }
             query->Next();
         }
-        Abertas = query->RecordCount();
+        Abertas = accepted;
         // The result is read; end the ERP transaction before the slow writes.
-        finished = true;
+        read = true;
         query->Finish();
-
-        const int count = Comandas.Count();
-        for (int i = count - 1; i >= 0; --i) {
-            TComanda &c = Comandas.At(i);
-            if (c.Nova) {
-                WriteTab(turnstile, c.Numero, 0, outcome);
-                c.Nova = false;
-            }
-            if (c.Encerrada) {
-                WriteTab(turnstile, c.Numero, 1, outcome);
-                Comandas.MarkRemoved(i);
-            }
-        }
     } catch (const std::exception &e) {
-        outcome.kind = CycleOutcome::Failed;
-        outcome.error = messageOf(e);
+        fail(CycleOutcome::Failed, CycleOutcome::Erp, messageOf(e));
     } catch (...) {
-        outcome.kind = CycleOutcome::Failed;
-        outcome.error = QStringLiteral("Erro inesperado.");
+        fail(CycleOutcome::Failed, CycleOutcome::Erp, QStringLiteral("Erro inesperado."));
+    }
+
+    if (outcome.kind == CycleOutcome::Done) {
+        try {
+            const int count = Comandas.Count();
+            for (int i = count - 1; i >= 0; --i) {
+                TComanda &c = Comandas.At(i);
+                if (c.Nova && WriteTab(turnstile, c.Numero, 0, outcome))
+                    c.Nova = false;
+                if (c.Encerrada && WriteTab(turnstile, c.Numero, 1, outcome))
+                    Comandas.MarkRemoved(i);
+            }
+            // Nothing to write says nothing about the turnstile: ask it, so
+            // a dead one is shown within one cycle.
+            if (outcome.writes.isEmpty() && outcome.rejected.isEmpty())
+                turnstile.CheckAlive();
+        } catch (const std::exception &e) {
+            fail(CycleOutcome::Failed, CycleOutcome::Turnstile, messageOf(e));
+        } catch (...) {
+            fail(CycleOutcome::Failed, CycleOutcome::Turnstile, QStringLiteral("Erro inesperado."));
+        }
     }
     Comandas.Compact();
 
     outcome.elapsedMs = clock.elapsed();
-    if (outcome.kind == CycleOutcome::Done)
+    if (outcome.Synchronised())
         view.ShowStatus(StatusSynchronised(outcome.elapsedMs), StatusColorDone);
     else
         view.ShowStatus(StatusFailed(), StatusColorFailed);
     view.ShowCounters(CountersCaption(Enviadas, Abertas));
     Sincronizando = false;
     try {
-        if (!finished)
+        if (!read)
             query->Finish();
     } catch (...) {
         // Closing a query on a lost connection can fail too; the cycle's own

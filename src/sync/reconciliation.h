@@ -6,7 +6,9 @@
 
 #include <QString>
 #include <QStringList>
-#include <functional>
+#include <QList>
+#include <QVariant>
+#include <optional>
 
 namespace sql {
 inline const QString ErpOpenTabs = QStringLiteral("SELECT COM_NUMERO FROM COMANDAS WHERE COM_TOTAL > 0");
@@ -25,19 +27,37 @@ QString StatusSynchronised(qint64 elapsedMs);
 QString StatusFailed();
 QString CountersCaption(int enviadas, int abertas);
 
+// A tab write the turnstile refused while its connection stayed up.
+struct TRejectedWrite {
+    qint32 numero = 0;
+    int flag = 0; // 0 open, 1 closed
+    QString error;
+};
+
 struct CycleOutcome {
     enum Kind {
         Skipped,       // not connected, or a cycle already running
-        Done,
+        Done,          // read and written; see rejected for writes refused
         QueryFailed,   // the ERP query could not be opened; nothing changed
         Failed,        // failed after the query was open
     };
+    enum Side { NoSide, Erp, Turnstile };
     Kind kind = Skipped;
+    Side side = NoSide; // where a failure came from
     QString error;
     qint64 elapsedMs = 0;
     bool turnstileClosed = false; // the turnstile connection is closed afterwards
-    QStringList writes;           // one line per tab write begun, for the log
+    QStringList writes;           // one line per tab write done, for the log
+    QList<TRejectedWrite> rejected;
+    QStringList skippedRows;      // ERP rows whose tab number cannot be written
+
+    // Everything the ERP said is now in the turnstile.
+    bool Synchronised() const { return kind == Done && rejected.isEmpty(); }
 };
+
+// The tab number of an ERP row, when the turnstile's 32-bit column can hold
+// it; a NULL or a number out of range has none.
+std::optional<qint32> TabNumberOf(const QVariant &value);
 
 class TReconciliador
 {
@@ -51,12 +71,14 @@ public:
     // in the outcome, after the labels have been brought up to date.
     CycleOutcome TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsSource &erp, ICycleView &view);
 
-    // A successful connect writes every tab as closed; forgetting the list
-    // makes the next cycle write every open tab as open again.
+    // A user's connect writes every tab as closed; forgetting the list makes
+    // the next cycle write every open tab as open again.
     void ConnectionReset();
 
 private:
     void ConfereComanda(qint32 numero);
     void ReconectarCatraca(ITurnstileLink &turnstile);
-    void WriteTab(ITurnstileLink &turnstile, qint32 numero, int flag, CycleOutcome &outcome);
+    // False when the turnstile refused the write; raises when the
+    // connection is gone, since no later write could get through either.
+    bool WriteTab(ITurnstileLink &turnstile, qint32 numero, int flag, CycleOutcome &outcome);
 };

@@ -1,8 +1,10 @@
 #pragma once
-// What the reconciliation cycle needs of the outside world. The real program
-// passes the turnstile's MySQL connection, the ERP's Firebird query and the
-// main window; tests pass fakes.
+// What the reconciliation cycle needs of the outside world. The engine passes
+// the turnstile's MySQL connection and the ERP's Firebird query; tests pass
+// fakes.
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 #include <QtGlobal>
 #include <memory>
 
@@ -14,6 +16,10 @@ public:
     // Close the result sets, close, open again with the parameters last loaded.
     virtual void Reconnect() = 0;
     virtual void ExecuteDirect(const QString &sql) = 0;
+    // The statements as one transaction: the turnstile never sees half of them.
+    virtual void ExecuteAtomically(const QStringList &statements) = 0;
+    // A cheap round trip that touches no table; raises when the server is gone.
+    virtual void CheckAlive() = 0;
 };
 
 class IOpenTabsQuery
@@ -23,7 +29,8 @@ public:
     virtual void First() = 0;
     virtual bool Eof() const = 0;
     virtual void Next() = 0;
-    virtual qint32 FieldAsInteger(const QString &name) const = 0;
+    // The column's value as the database gave it (null for NULL).
+    virtual QVariant FieldValue(const QString &name) const = 0;
     virtual int RecordCount() const = 0;
     // Ends the read: closes the result and ends the ERP transaction, so the
     // ERP's database does not keep an old snapshot alive between cycles.
@@ -44,7 +51,4 @@ public:
     virtual ~ICycleView() = default;
     virtual void ShowStatus(const QString &caption, quint32 colorRef) = 0;
     virtual void ShowCounters(const QString &caption) = 0;
-    // Let pending window messages run and repaint at once, so the status is
-    // visible before the database work blocks the window.
-    virtual void LetEventsRun() = 0;
 };

@@ -15,6 +15,8 @@ public:
         m_connection.Open();
     }
     void ExecuteDirect(const QString &sql) override { m_connection.ExecuteDirect(sql); }
+    void ExecuteAtomically(const QStringList &statements) override { m_connection.ExecuteAtomically(statements); }
+    void CheckAlive() override { m_connection.Ping(); }
 
 private:
     TMySqlConnection &m_connection;

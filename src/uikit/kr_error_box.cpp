@@ -13,3 +13,13 @@ void InstallTopLevelErrorBox()
         box.exec();
     });
 }
+
+QMessageBox *OpenErrorBox(const QString &message)
+{
+    auto *box = new QMessageBox(QMessageBox::Critical, QApplication::applicationDisplayName(), message, QMessageBox::Ok);
+    box->setObjectName(QStringLiteral("FailureBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+    return box;
+}

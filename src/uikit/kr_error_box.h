@@ -1,4 +1,11 @@
 #pragma once
+#include <QString>
 // Installs the top-level error display of a widget application: a plain error
 // box titled with the application title. The event loop goes on afterwards.
 void InstallTopLevelErrorBox();
+
+
+class QMessageBox;
+// The same box, opened without a modal loop: nothing waits for its OK. It
+// deletes itself when closed.
+QMessageBox *OpenErrorBox(const QString &message);

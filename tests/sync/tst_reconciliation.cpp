@@ -10,32 +10,56 @@ namespace {
 struct FakeTurnstile : ITurnstileLink {
     bool connected = true;
     int reconnects = 0;
-    QStringList statements;
-    // Throws on the statement with this 1-based number (0: never).
+    int pings = 0;
+    QStringList statements; // committed ones
+    // The statement with this 1-based number (counting committed and tried
+    // ones) fails; 0: never. lose: the connection goes with it.
     int failOnStatement = 0;
-    bool failReconnect = false;
+    bool lose = true;
+    int tried = 0;
+    // Reconnections refused from now on (-1: none), or only this many.
+    int refuseReconnects = 0;
+    bool refuseForGood = false;
+    bool failAlive = false;
 
     bool Connected() const override { return connected; }
     void Reconnect() override
     {
         ++reconnects;
         connected = false;
-        if (failReconnect)
+        if (refuseForGood || refuseReconnects > 0) {
+            --refuseReconnects;
             throw KrError(QStringLiteral("Can't connect to server on '127.0.0.1' (115)"));
+        }
         connected = true;
     }
-    void ExecuteDirect(const QString &s) override
+    void ExecuteDirect(const QString &s) override { statements << s; }
+    void ExecuteAtomically(const QStringList &list) override
     {
-        if (failOnStatement && statements.size() + 1 == failOnStatement) {
-            failOnStatement = 0;
-            throw KrError(QStringLiteral("Lost connection to server during query"));
+        for (int i = 0; i < list.size(); ++i) {
+            if (failOnStatement && ++tried == failOnStatement) {
+                failOnStatement = 0;
+                if (lose) {
+                    connected = false;
+                    throw KrError(QStringLiteral("Lost connection to server during query"));
+                }
+                throw KrError(QStringLiteral("Out of range value for column 'num_comanda'"));
+            }
         }
-        statements << s;
+        statements << list;
+    }
+    void CheckAlive() override
+    {
+        ++pings;
+        if (failAlive) {
+            connected = false;
+            throw KrError(QStringLiteral("Server has gone away"));
+        }
     }
 };
 
 struct FakeQuery : IOpenTabsQuery {
-    QList<qint32> rows;
+    QVariantList rows;
     int pos = 0;
     int fetched = 0;
     int failAtRow = -1;
@@ -48,7 +72,7 @@ struct FakeQuery : IOpenTabsQuery {
         if (pos < rows.size())
             ++fetched;
     }
-    qint32 FieldAsInteger(const QString &name) const override
+    QVariant FieldValue(const QString &name) const override
     {
         if (name != QStringLiteral("COM_NUMERO"))
             throw KrError(QStringLiteral("Field %1 not found").arg(name));
@@ -61,11 +85,17 @@ struct FakeQuery : IOpenTabsQuery {
 };
 
 struct FakeErp : IOpenTabsSource {
-    QList<qint32> rows;
+    QVariantList rows;
     QStringList sqls;
     bool failOpen = false;
     int failAtRow = -1;
     int finishes = 0;
+    void SetRows(std::initializer_list<qint64> numbers)
+    {
+        rows.clear();
+        for (qint64 n : numbers)
+            rows << QVariant(n);
+    }
     std::unique_ptr<IOpenTabsQuery> OpenQuery(const QString &sql) override
     {
         sqls << sql;
@@ -83,18 +113,12 @@ struct FakeView : ICycleView {
     QStringList statuses;
     QList<quint32> colours;
     QString counters = QStringLiteral("aguardando...");
-    std::function<void()> duringCycle;
     void ShowStatus(const QString &c, quint32 colour) override
     {
         statuses << c;
         colours << colour;
     }
     void ShowCounters(const QString &c) override { counters = c; }
-    void LetEventsRun() override
-    {
-        if (duringCycle)
-            duringCycle();
-    }
 };
 
 QStringList openWrite(qint32 n)
@@ -128,7 +152,7 @@ private slots:
         FakeTurnstile t;
         FakeErp erp;
         FakeView v;
-        erp.rows = {12, 7, 30};
+        erp.SetRows({12, 7, 30});
         const CycleOutcome o = r.TMSincroTimer(t, erp, v);
         QCOMPARE(o.kind, CycleOutcome::Done);
         QCOMPARE(erp.sqls, QStringList{QStringLiteral("SELECT COM_NUMERO FROM COMANDAS WHERE COM_TOTAL > 0")});
@@ -153,7 +177,7 @@ private slots:
         FakeTurnstile t;
         FakeErp erp;
         FakeView v;
-        erp.rows = {1, 2, 3};
+        erp.SetRows({1, 2, 3});
         r.TMSincroTimer(t, erp, v);
         t.statements.clear();
         t.reconnects = 0;
@@ -164,7 +188,7 @@ private slots:
         QCOMPARE(t.reconnects, 0);
         QCOMPARE(r.Enviadas, 3);
 
-        erp.rows = {1, 3};
+        erp.SetRows({1, 3});
         r.TMSincroTimer(t, erp, v);
         QCOMPARE(t.statements, closedWrite(2));
         QCOMPARE(r.Comandas.Count(), 2);
@@ -174,12 +198,12 @@ private slots:
 
         // Lookups still find the entries that moved up.
         t.statements.clear();
-        erp.rows = {3, 1};
+        erp.SetRows({3, 1});
         r.TMSincroTimer(t, erp, v);
         QVERIFY(t.statements.isEmpty());
 
         // Reopened under the same number: written as open again, appended last.
-        erp.rows = {1, 3, 2};
+        erp.SetRows({1, 3, 2});
         r.TMSincroTimer(t, erp, v);
         QCOMPARE(t.statements, openWrite(2));
         QCOMPARE(r.Comandas.At(2).Numero, 2);
@@ -191,10 +215,10 @@ private slots:
         FakeTurnstile t;
         FakeErp erp;
         FakeView v;
-        erp.rows = {4, 5};
+        erp.SetRows({4, 5});
         r.TMSincroTimer(t, erp, v);
         t.statements.clear();
-        erp.rows = {};
+        erp.SetRows({});
         r.TMSincroTimer(t, erp, v);
         QCOMPARE(t.statements, closedWrite(5) + closedWrite(4));
         QCOMPARE(r.Comandas.Count(), 0);
@@ -208,7 +232,7 @@ private slots:
         FakeTurnstile t;
         FakeErp erp;
         FakeView v;
-        erp.rows = {-5};
+        erp.SetRows({-5});
         r.TMSincroTimer(t, erp, v);
         QCOMPARE(t.statements.first(), QStringLiteral("delete from cad_comanda where num_comanda = -5"));
         QCOMPARE(t.statements.last(), QStringLiteral("insert into cad_comanda (num_comanda, fl_comanda) values (-5, 0)"));
@@ -221,26 +245,11 @@ private slots:
         t.connected = false;
         FakeErp erp;
         FakeView v;
-        erp.rows = {1};
+        erp.SetRows({1});
         QCOMPARE(r.TMSincroTimer(t, erp, v).kind, CycleOutcome::Skipped);
         QVERIFY(erp.sqls.isEmpty());
         QVERIFY(v.statuses.isEmpty());
         QCOMPARE(v.counters, QStringLiteral("aguardando..."));
-    }
-
-    void tickDuringCycleDoesNothing()
-    {
-        TReconciliador r;
-        FakeTurnstile t;
-        FakeErp erp;
-        FakeView v;
-        erp.rows = {8};
-        CycleOutcome inner;
-        v.duringCycle = [&] { inner = r.TMSincroTimer(t, erp, v); };
-        r.TMSincroTimer(t, erp, v);
-        QCOMPARE(inner.kind, CycleOutcome::Skipped);
-        QCOMPARE(erp.sqls.size(), 1);
-        QCOMPARE(t.statements, openWrite(8));
     }
 
     void queryFailureLeavesStateAlone()
@@ -249,7 +258,7 @@ private slots:
         FakeTurnstile t;
         FakeErp erp;
         FakeView v;
-        erp.rows = {1};
+        erp.SetRows({1});
         r.TMSincroTimer(t, erp, v);
         const QString counters = v.counters;
         v.counters.clear();
@@ -270,7 +279,7 @@ private slots:
         FakeTurnstile t;
         FakeErp erp;
         FakeView v;
-        erp.rows = {1, 2, 3};
+        erp.SetRows({1, 2, 3});
         // Writing order is 3, 2, 1: fail the insert of tab 2.
         t.failOnStatement = 4;
         const CycleOutcome o = r.TMSincroTimer(t, erp, v);
@@ -280,8 +289,12 @@ private slots:
         QCOMPARE(v.colours.last(), StatusColorFailed);
         QCOMPARE(v.counters, CountersCaption(2, 3)); // refreshed; the failed write counts
         QVERIFY(!r.Sincronizando);
+        QVERIFY(o.turnstileClosed);
+        QCOMPARE(o.side, CycleOutcome::Turnstile);
+        QCOMPARE(o.writes, QStringList{QStringLiteral("comanda 3 gravada como aberta")});
         QCOMPARE(erp.finishes, 1);
 
+        t.connected = true; // reconnected by the engine
         t.statements.clear();
         r.TMSincroTimer(t, erp, v);
         // Tab 3 was written; 2 and 1 were not and are written now.
@@ -297,12 +310,13 @@ private slots:
         FakeTurnstile t;
         FakeErp erp;
         FakeView v;
-        erp.rows = {9};
+        erp.SetRows({9});
         t.failOnStatement = 2;
         r.TMSincroTimer(t, erp, v);
         QCOMPARE(r.Enviadas, 1);
+        t.connected = true;
         t.statements.clear();
-        erp.rows = {};
+        erp.SetRows({});
         r.TMSincroTimer(t, erp, v);
         QCOMPARE(t.statements, openWrite(9) + closedWrite(9));
         QCOMPARE(r.Enviadas, 3);
@@ -315,13 +329,14 @@ private slots:
         FakeTurnstile t;
         FakeErp erp;
         FakeView v;
-        erp.rows = {1, 2};
+        erp.SetRows({1, 2});
         r.TMSincroTimer(t, erp, v);
         t.statements.clear();
-        erp.rows = {};
+        erp.SetRows({});
         t.failOnStatement = 1; // removal of tab 2
         QCOMPARE(r.TMSincroTimer(t, erp, v).kind, CycleOutcome::Failed);
         QCOMPARE(r.Comandas.Count(), 2);
+        t.connected = true;
         t.statements.clear();
         r.TMSincroTimer(t, erp, v);
         QCOMPARE(t.statements, closedWrite(2) + closedWrite(1));
@@ -334,10 +349,10 @@ private slots:
         FakeTurnstile t;
         FakeErp erp;
         FakeView v;
-        erp.rows = {1, 2, 3, 4};
+        erp.SetRows({1, 2, 3, 4});
         r.TMSincroTimer(t, erp, v);
         t.statements.clear();
-        erp.rows = {};
+        erp.SetRows({});
         t.failOnStatement = 5; // removal of tab 2, after 4 and 3 were closed
         r.TMSincroTimer(t, erp, v);
         QCOMPARE(r.Comandas.Count(), 2);
@@ -353,11 +368,13 @@ private slots:
         FakeTurnstile t;
         FakeErp erp;
         FakeView v;
-        erp.rows = {1};
-        t.failReconnect = true;
+        erp.SetRows({1});
+        t.refuseForGood = true;
         const CycleOutcome o = r.TMSincroTimer(t, erp, v);
         QCOMPARE(o.kind, CycleOutcome::Failed);
         QVERIFY(o.turnstileClosed);
+        QCOMPARE(t.reconnects, 2); // one more try before giving up
+        QVERIFY(o.writes.isEmpty());
         QCOMPARE(r.TMSincroTimer(t, erp, v).kind, CycleOutcome::Skipped);
     }
 
@@ -367,15 +384,131 @@ private slots:
         FakeTurnstile t;
         FakeErp erp;
         FakeView v;
-        erp.rows = {1, 2};
+        erp.SetRows({1, 2});
         r.TMSincroTimer(t, erp, v);
         t.statements.clear();
-        erp.rows = {1, 2, 3};
+        erp.SetRows({1, 2, 3});
         erp.failAtRow = 1;
         QCOMPARE(r.TMSincroTimer(t, erp, v).kind, CycleOutcome::Failed);
         QCOMPARE(r.Abertas, 2);
         QVERIFY(t.statements.isEmpty()); // nothing is closed on a partial read
         QCOMPARE(erp.finishes, 2);
+    }
+
+    void oneRefusedConnectionIsTriedAgainAtOnce()
+    {
+        TReconciliador r;
+        FakeTurnstile t;
+        FakeErp erp;
+        FakeView v;
+        erp.SetRows({1, 2});
+        t.refuseReconnects = 1;
+        const CycleOutcome o = r.TMSincroTimer(t, erp, v);
+        QVERIFY(o.Synchronised());
+        QCOMPARE(t.reconnects, 3);
+        QCOMPARE(t.statements, openWrite(2) + openWrite(1));
+    }
+
+    void rejectedWriteDoesNotStopThePass()
+    {
+        TReconciliador r;
+        FakeTurnstile t;
+        FakeErp erp;
+        FakeView v;
+        erp.SetRows({1, 2, 3});
+        t.lose = false;
+        t.failOnStatement = 3; // the removal of tab 2; order is 3, 2, 1
+        CycleOutcome o = r.TMSincroTimer(t, erp, v);
+        QCOMPARE(o.kind, CycleOutcome::Done);
+        QVERIFY(!o.Synchronised());
+        QVERIFY(!o.turnstileClosed);
+        QCOMPARE(o.rejected.size(), 1);
+        QCOMPARE(o.rejected.first().numero, 2);
+        QCOMPARE(o.rejected.first().flag, 0);
+        QCOMPARE(o.rejected.first().error, QStringLiteral("Out of range value for column 'num_comanda'"));
+        QCOMPARE(t.statements, openWrite(3) + openWrite(1));
+        // The log only ever names writes that were done.
+        QCOMPARE(o.writes, QStringList({QStringLiteral("comanda 3 gravada como aberta"),
+                                        QStringLiteral("comanda 1 gravada como aberta")}));
+        QCOMPARE(v.statuses.last(), StatusFailed());
+        QCOMPARE(r.Enviadas, 3);
+
+        t.statements.clear();
+        o = r.TMSincroTimer(t, erp, v);
+        QVERIFY(o.Synchronised());
+        QCOMPARE(t.statements, openWrite(2));
+        QCOMPARE(v.colours.last(), StatusColorDone);
+    }
+
+    void rejectedClosedWriteKeepsTheEntryForTheNextCycle()
+    {
+        TReconciliador r;
+        FakeTurnstile t;
+        FakeErp erp;
+        FakeView v;
+        erp.SetRows({1, 2});
+        r.TMSincroTimer(t, erp, v);
+        t.statements.clear();
+        erp.SetRows({});
+        t.lose = false;
+        t.failOnStatement = 2; // the closed row of tab 2
+        CycleOutcome o = r.TMSincroTimer(t, erp, v);
+        QCOMPARE(o.rejected.size(), 1);
+        QCOMPARE(o.rejected.first().flag, 1);
+        QCOMPARE(t.statements, closedWrite(1));
+        QCOMPARE(r.Comandas.Count(), 1);
+        t.statements.clear();
+        o = r.TMSincroTimer(t, erp, v);
+        QVERIFY(o.Synchronised());
+        QCOMPARE(t.statements, closedWrite(2));
+        QCOMPARE(r.Comandas.Count(), 0);
+    }
+
+    void rowsTheTurnstileCannotHoldAreSkippedOneByOne()
+    {
+        TReconciliador r;
+        FakeTurnstile t;
+        FakeErp erp;
+        FakeView v;
+        erp.rows = {QVariant(), QVariant(qint64(7)), QVariant(qint64(4294967296LL)), QVariant(qint64(-2147483648LL)),
+                    QVariant(qint64(2147483647)), QVariant(qint64(2147483648LL)), QVariant(qint64(-2147483649LL))};
+        const CycleOutcome o = r.TMSincroTimer(t, erp, v);
+        QVERIFY(o.Synchronised());
+        QCOMPARE(o.skippedRows, QStringList({QStringLiteral("NULL"), QStringLiteral("4294967296"),
+                                             QStringLiteral("2147483648"), QStringLiteral("-2147483649")}));
+        QCOMPARE(t.statements, openWrite(2147483647) + openWrite(-2147483647 - 1) + openWrite(7));
+        QCOMPARE(r.Abertas, 3); // what was synchronised
+        QVERIFY(v.counters.endsWith(QStringLiteral("\r3 comandas abertas")));
+        QCOMPARE(r.Comandas.IndexOf(0), -1);
+    }
+
+    void tabNumbersFromOtherColumnTypes()
+    {
+        QCOMPARE(TabNumberOf(QVariant(12.0)), std::optional<qint32>(12));
+        QCOMPARE(TabNumberOf(QVariant(12.5)), std::nullopt);
+        QCOMPARE(TabNumberOf(QVariant(3e10)), std::nullopt);
+        QCOMPARE(TabNumberOf(QVariant(QStringLiteral(" 42 "))), std::optional<qint32>(42));
+        QCOMPARE(TabNumberOf(QVariant(QStringLiteral("(BLOB)"))), std::nullopt);
+        QCOMPARE(TabNumberOf(QVariant()), std::nullopt);
+    }
+
+    void nothingToWriteStillAsksTheTurnstile()
+    {
+        TReconciliador r;
+        FakeTurnstile t;
+        FakeErp erp;
+        FakeView v;
+        erp.SetRows({1});
+        r.TMSincroTimer(t, erp, v);
+        QCOMPARE(t.pings, 0); // a cycle that wrote has its answer already
+        QVERIFY(r.TMSincroTimer(t, erp, v).Synchronised());
+        QCOMPARE(t.pings, 1);
+        t.failAlive = true;
+        const CycleOutcome o = r.TMSincroTimer(t, erp, v);
+        QCOMPARE(o.kind, CycleOutcome::Failed);
+        QCOMPARE(o.side, CycleOutcome::Turnstile);
+        QVERIFY(o.turnstileClosed);
+        QCOMPARE(v.statuses.last(), StatusFailed());
     }
 
     void connectionResetRewritesEveryOpenTab()
@@ -384,7 +517,7 @@ private slots:
         FakeTurnstile t;
         FakeErp erp;
         FakeView v;
-        erp.rows = {5, 6};
+        erp.SetRows({5, 6});
         r.TMSincroTimer(t, erp, v);
         t.statements.clear();
         r.ConnectionReset();
