@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int ShutdownWaitMs = 2000;
+constexpr int ShutdownWaitMs = 1500;
 
 bool g_mainLoopRunning = false;
 
