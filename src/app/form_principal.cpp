@@ -7,6 +7,7 @@
 #include "sync/turnstile_settings.h"
 #include "system/kr_windows.h"
 #include "system/wide_text.h"
+#include "uikit/kr_error_box.h"
 #include "uikit/kr_guard.h"
 #include "uikit/kr_message.h"
 
@@ -335,9 +336,18 @@ void TFrmPrincipal::CarregaConfiguracao()
 
     CkInicia->setChecked(RunsAtStartup(AutoStartValueName));
     // Rewritten at every start, so the entry follows the executable if the
-    // installation was moved.
-    if (CkInicia->isChecked())
-        CkIniciaClick();
+    // installation was moved. A failure here is no reason to hold up the
+    // start: it is logged and shown in a box that waits for nobody.
+    if (!CkInicia->isChecked())
+        return;
+    try {
+        SetRunAtStartup(true, AutoStartValueName, QStringLiteral("HIDE"));
+    } catch (const std::exception &e) {
+        const QSignalBlocker blocker(CkInicia);
+        CkInicia->setChecked(RunsAtStartup(AutoStartValueName));
+        LogEvent(QStringLiteral("Falha ao atualizar a inicialização com o sistema: ") + ErrorMessageOf(e));
+        OpenErrorBox(ErrorMessageOf(e));
+    }
 }
 
 void TFrmPrincipal::SalvaConfiguracao()

@@ -129,6 +129,7 @@ int main(int argc, char **argv)
 
     TFrmPrincipal form(nullptr, false);
     QObject::connect(&instance, &TSingleInstance::activationRequested, &form, [&form] {
+        LogEvent(QStringLiteral("Outra execução pediu esta janela."));
         form.TIDblClick();
         if (form.isMinimized())
             form.showNormal();
