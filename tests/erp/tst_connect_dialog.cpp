@@ -379,7 +379,8 @@ private slots:
         form->FormShow();
         form->EdtLocal->setText(Folder() + QStringLiteral("nao-existe.fdb"));
         const QStringList hosts{QStringLiteral("127.0.0.1:3050"), QStringLiteral("127.0.0.1:/tmp"),
-                                QStringLiteral("servidor.invalid")};
+                                // Loopback, where no server listens.
+                                QStringLiteral("127.0.0.2")};
         for (const QString &host : hosts) {
             m_messages.clear();
             form->EdtIP->setText(host);
@@ -419,7 +420,7 @@ private slots:
         QCOMPARE(form->EdtIP->text(), QString()); // the ping does not fill the host in
 
         for (const QString &host : {QStringLiteral("   "), QStringLiteral("127.0.0.1:3050"),
-                                    QStringLiteral("127.0.0.1/dados"), QStringLiteral("servidor.invalid")}) {
+                                    QStringLiteral("127.0.0.1/dados"), QStringLiteral("servidor inexistente")}) {
             form->EdtIP->setText(host);
             QElapsedTimer clock;
             clock.start();

@@ -79,7 +79,7 @@ private slots:
     void filledFromSettingsOnEveryShowing()
     {
         TIniFile ini(Settings());
-        ini.WriteString(Section, QStringLiteral("IP"), QStringLiteral("192.168.0.10"));
+        ini.WriteString(Section, QStringLiteral("IP"), QStringLiteral("127.0.0.10"));
         ini.WriteString(Section, QStringLiteral("LOCAL"), QStringLiteral("D:\\ERP\\Dados\\DBEMPRESA.FDB"));
         ini.WriteString(Section, QStringLiteral("PORTA"), QStringLiteral("3051"));
         const QString storedUser = ScrambleValue(QStringLiteral("GERENTE"), TRESVOLA);
@@ -90,7 +90,7 @@ private slots:
 
         auto form = NewForm();
         form->FormShow();
-        QCOMPARE(form->EdtIP->text(), QStringLiteral("192.168.0.10"));
+        QCOMPARE(form->EdtIP->text(), QStringLiteral("127.0.0.10"));
         QCOMPARE(form->EdtPorta->text(), QStringLiteral("3051"));
         QCOMPARE(form->EdtUsuario->text(), QStringLiteral("GERENTE"));
         QVERIFY(form->EdtUsuario->text() != storedUser);
@@ -115,14 +115,14 @@ private slots:
 
         // A preset wins once, then the file again.
         TConnectEntries preset;
-        preset.Host = QStringLiteral("10.0.0.1");
+        preset.Host = QStringLiteral("127.0.0.20");
         preset.User = QStringLiteral("digitado");
         form->PresetEntries(preset);
         form->FormShow();
-        QCOMPARE(form->EdtIP->text(), QStringLiteral("10.0.0.1"));
+        QCOMPARE(form->EdtIP->text(), QStringLiteral("127.0.0.20"));
         QCOMPARE(form->EdtUsuario->text(), QStringLiteral("digitado"));
         form->FormShow();
-        QCOMPARE(form->EdtIP->text(), QStringLiteral("192.168.0.10"));
+        QCOMPARE(form->EdtIP->text(), QStringLiteral("127.0.0.10"));
     }
 
     void damagedStoredUserFailsTheShowing()

@@ -198,7 +198,7 @@ private slots:
     {
         QTest::addColumn<std::wstring>("input");
         QTest::addColumn<std::wstring>("expected");
-        QTest::newRow("address") << std::wstring(L"192.168.0.10") << std::wstring(L"192.168.0.10");
+        QTest::newRow("address") << std::wstring(L"127.0.0.10") << std::wstring(L"127.0.0.10");
         QTest::newRow("blanks around") << std::wstring(L"  servidor\t") << std::wstring(L"servidor");
         QTest::newRow("name") << std::wstring(L"srv-01.loja_2.local") << std::wstring(L"srv-01.loja_2.local");
         QTest::newRow("ipv6") << std::wstring(L"::1") << std::wstring(L"::1");
@@ -331,7 +331,6 @@ private slots:
         QTest::newRow("blank") << QStringLiteral("   ");
         QTest::newRow("port") << QStringLiteral("127.0.0.1:3050");
         QTest::newRow("path") << QStringLiteral("host/path");
-        QTest::newRow("unresolvable") << QStringLiteral("nonexistent.invalid");
         QTest::newRow("bad ipv6") << QStringLiteral("::zz::1");
     }
 
