@@ -3,7 +3,8 @@
 # the private Firebird and MariaDB servers with sample data, lays out an
 # installation folder beside them, starts a small ERP activity simulator and
 # the program. With a display the window opens (press "Conectar F2"); without
-# one the program starts hidden, connects by itself and logs to the console.
+# one the program runs without a window (--headless), connects by itself and
+# logs to the console.
 # Ctrl-C ends the program, the simulator and the servers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,5 +44,5 @@ echo "Turnstile table: scripts/servers.sh mysql-sql 'select * from cad_comanda o
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   "$INSTALL/catraca-sync" "$@"
 else
-  CATRACA_STARTUP_WAIT_MS=${CATRACA_STARTUP_WAIT_MS:-0} QT_QPA_PLATFORM=offscreen "$INSTALL/catraca-sync" HIDE
+  "$INSTALL/catraca-sync" --headless
 fi
