@@ -62,13 +62,22 @@ std::optional<qint32> TabNumberOf(const QVariant &value)
     constexpr qint64 Max = std::numeric_limits<qint32>::max();
     bool ok = false;
     qint64 number = 0;
-    if (value.typeId() == QMetaType::Double) {
+    switch (value.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+        // The usual column types, read without a detour through text: this
+        // runs once per open tab in every cycle.
+        number = value.toLongLong(&ok);
+        break;
+    case QMetaType::Double: {
         const double d = value.toDouble();
         if (!(d >= double(Min) && d <= double(Max)) || d != std::floor(d))
             return std::nullopt;
         number = qint64(d);
         ok = true;
-    } else {
+        break;
+    }
+    default:
         number = value.toString().trimmed().toLongLong(&ok);
     }
     if (!ok || number < Min || number > Max)
