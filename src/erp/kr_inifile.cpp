@@ -1,5 +1,6 @@
 #include "erp/kr_inifile.h"
 
+#include "erp/bounded_read.h"
 #include "erp/kr_cp1252.h"
 #include "uikit/kr_trace.h"
 
@@ -133,7 +134,7 @@ LoadResult loadDocument(const QString &path, Document &doc)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return LoadResult::Unreadable;
-    doc.bytes = file.read(MaxIniFileSize + 1);
+    doc.bytes = ReadAtMost(file, MaxIniFileSize + 1);
     if (doc.bytes.size() > MaxIniFileSize || file.error() != QFileDevice::NoError)
         return LoadResult::Unreadable;
     parseDocument(doc);

@@ -3,6 +3,7 @@ list(APPEND CORE_SOURCES
   erp/fb_client.cpp
   erp/open_tabs_source.cpp
   erp/pingsend_common.cpp
+  erp/bounded_read.cpp
   erp/kr_cp1252.cpp
   erp/kr_inifile.cpp
   erp/kr_scramble.cpp
