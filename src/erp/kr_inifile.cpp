@@ -342,7 +342,8 @@ void applyWrite(Document &doc, const QString &path, const QString &section, cons
         piece += eol;
 
     doc.bytes.replace(from, to - from, piece);
-    parseDocument(doc);
+    doc.lines.clear();
+    splitLines(doc, markLength(doc.encoding));
 }
 
 // The one place where a settings file is replaced. A new file in the same
