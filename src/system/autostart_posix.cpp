@@ -163,20 +163,19 @@ bool writeWhole(int fd, const std::string &text)
 }
 
 // A new file in the same folder renamed over the entry, so a session starting
-// meanwhile never reads half an entry. Where the system allows it the new file
-// has no name until just before the rename, so a writer killed meanwhile
-// leaves nothing; otherwise the next write removes what it left.
-bool replaceEntry(const fs::path &file, const std::string &text)
+// meanwhile never reads half an entry. Unnamed, the new file gets its name
+// only just before the rename, so a writer killed meanwhile leaves nothing;
+// named, the next write removes what it left.
+bool writeEntry(const fs::path &file, const std::string &text, bool unnamed)
 {
     const std::string folder = file.parent_path().string();
     const std::string temp = temporaryFile(file, getpid()).string();
     int fd = -1;
-    bool unnamed = false;
 #ifdef O_TMPFILE
-    fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    unnamed = fd >= 0;
+    if (unnamed)
+        fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
 #endif
-    if (fd < 0)
+    if (!unnamed)
         fd = ::open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0)
         return false;
@@ -198,6 +197,12 @@ bool replaceEntry(const fs::path &file, const std::string &text)
         ::close(dir);
     }
     return true;
+}
+
+// Unnamed where the file system (and /proc) allow it, named otherwise.
+bool replaceEntry(const fs::path &file, const std::string &text)
+{
+    return writeEntry(file, text, true) || writeEntry(file, text, false);
 }
 
 } // namespace
