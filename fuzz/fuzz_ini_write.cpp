@@ -13,10 +13,11 @@ struct Write {
     QString section, key, value;
 };
 
-QString text(const QByteArray &bytes)
+// Latin-1 gives every byte a character, the ones the file may not hold
+// included; UTF-8 brings the rest of Unicode (and broken sequences).
+QString text(const QByteArray &bytes, bool utf8)
 {
-    // Latin-1 gives every byte a character, the ones the file may not hold included.
-    return QString::fromLatin1(bytes);
+    return utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
 }
 
 QByteArray readAll(const QString &path)
@@ -31,17 +32,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     fuzz::Input in(data, size);
     // Up to three writes (section, key, value), then a probe key, then the file.
-    const int count = in.Byte() % 4;
+    const uint8_t mode = in.Byte();
+    const int count = mode % 4;
+    const bool utf8 = mode & 4;
     QList<Write> writes;
     for (int i = 0; i < count; ++i) {
         Write w;
-        w.section = text(in.Piece());
-        w.key = text(in.Piece());
-        w.value = text(in.Piece());
+        w.section = text(in.Piece(), utf8);
+        w.key = text(in.Piece(), utf8);
+        w.value = text(in.Piece(), utf8);
         writes << w;
     }
-    const QString probeSection = text(in.Piece());
-    const QString probeKey = text(in.Piece());
+    const QString probeSection = text(in.Piece(), utf8);
+    const QString probeKey = text(in.Piece(), utf8);
     const QString path = fuzz::Folder() + QStringLiteral("write.ini");
     const QByteArray before = in.Rest();
     fuzz::WriteFile(path, before);
