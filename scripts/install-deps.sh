@@ -8,7 +8,8 @@ packages=(
   firebird3.0-server firebird-dev libfbclient2
   mariadb-server mariadb-client libmariadb-dev
   libcanberra-dev
-  xvfb xauth x11-apps imagemagick fonts-liberation
+  xvfb xauth x11-apps imagemagick fonts-liberation xdotool
+  clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 wine64
 )
 missing=()

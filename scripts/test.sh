@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds, starts the private
-# database servers, runs CTest, stops the servers.
+# database servers, runs the Wine checks, the fuzz targets (scripts/fuzz.sh)
+# and CTest, stops the servers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -17,6 +18,10 @@ fi
 status=0
 if [ -x scripts/wine-tests.sh ]; then
   scripts/wine-tests.sh || status=$?
+fi
+# The libFuzzer targets, built apart by clang; each runs a bounded time.
+if [ -x scripts/fuzz.sh ]; then
+  FUZZ_BUILD_DIR=${FUZZ_BUILD_DIR:-$BUILD_DIR/fuzz} scripts/fuzz.sh || status=$?
 fi
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j 2 || status=$?
 exit $status

@@ -49,12 +49,6 @@ QString withIniExtension(const QString &path)
     return base + QStringLiteral(".ini");
 }
 
-void writeIfAbsent(TIniFile &ini, const QString &key, const QString &value)
-{
-    if (!ini.ValueExists(Section, key))
-        ini.WriteString(Section, key, value);
-}
-
 } // namespace
 
 TConnectEntries IConnectPrompt::EntriesToShow()
@@ -236,23 +230,30 @@ void TKRDBManager::ApplySettings(const QString &path)
     TFbDatabase &database = RequireDatabase();
     const QString localPath = LocalDatabasePath(DefaultDatabaseFile);
 
-    TIniFile ini(path);
-    writeIfAbsent(ini, KeyIP, LocalHost);
-    QString host = ini.ReadString(Section, KeyIP, LocalHost);
-    if (host.trimmed().isEmpty()) {
-        host = LocalHost;
-        ini.WriteString(Section, KeyIP, host);
+    // The missing keys are completed in one replacement of the file, which the
+    // ERP shares: an interruption leaves it as it was or complete.
+    {
+        const TIniFile current(path);
+        TIniBatch completion(path);
+        if (current.ReadString(Section, KeyIP, LocalHost).trimmed().isEmpty())
+            completion.WriteString(Section, KeyIP, LocalHost);
+        else
+            completion.WriteStringIfAbsent(Section, KeyIP, LocalHost);
+        completion.WriteStringIfAbsent(Section, KeyLocal, localPath);
+        completion.WriteStringIfAbsent(Section, KeyUsuario, QString());
+        completion.WriteStringIfAbsent(Section, KeySenha, QString());
+        completion.WriteStringIfAbsent(Section, KeyPorta, QString());
+        completion.WriteBoolIfAbsent(Section, KeyUsaConfig, false);
+        completion.Commit();
     }
-    writeIfAbsent(ini, KeyLocal, localPath);
+    const TIniFile ini(path);
+    QString host = ini.ReadString(Section, KeyIP, LocalHost);
+    if (host.trimmed().isEmpty())
+        host = LocalHost;
     const QString databasePath = ini.ReadString(Section, KeyLocal, localPath);
-    writeIfAbsent(ini, KeyUsuario, QString());
     const QString user = readCredential(ini, KeyUsuario);
-    writeIfAbsent(ini, KeySenha, QString());
     const QString password = readCredential(ini, KeySenha);
-    writeIfAbsent(ini, KeyPorta, QString());
     const QString port = ini.ReadString(Section, KeyPorta, QString());
-    if (!ini.ValueExists(Section, KeyUsaConfig))
-        ini.WriteBool(Section, KeyUsaConfig, false);
     const bool advanced = ini.ReadBool(Section, KeyUsaConfig, false);
 
     if (database.Params.size() < 2)
@@ -306,11 +307,14 @@ bool TKRDBManager::ReopenFromSettings(QString *error)
 void TKRDBManager::SaveSettings(const QString &path, const QString &host, const QString &databasePath,
                                 const QString &port, const QString &user, const QString &password, bool advanced)
 {
-    TIniFile ini(path);
-    ini.WriteString(Section, KeyIP, host);
-    ini.WriteString(Section, KeyLocal, databasePath);
-    ini.WriteString(Section, KeyPorta, port);
-    ini.WriteString(Section, KeyUsuario, user);
-    ini.WriteString(Section, KeySenha, password);
-    ini.WriteBool(Section, KeyUsaConfig, advanced);
+    // One replacement with all six keys: the next start never finds the host of
+    // one answer with the path or the credentials of another.
+    TIniBatch batch(path);
+    batch.WriteString(Section, KeyIP, host);
+    batch.WriteString(Section, KeyLocal, databasePath);
+    batch.WriteString(Section, KeyPorta, port);
+    batch.WriteString(Section, KeyUsuario, user);
+    batch.WriteString(Section, KeySenha, password);
+    batch.WriteBool(Section, KeyUsaConfig, advanced);
+    batch.Commit();
 }

@@ -1,5 +1,6 @@
 #include "erp/kr_inifile.h"
 
+#include "erp/bounded_read.h"
 #include "erp/kr_cp1252.h"
 #include "uikit/kr_trace.h"
 
@@ -106,6 +107,23 @@ void splitLines(Document &doc, qsizetype start)
     }
 }
 
+qsizetype markLength(Encoding encoding)
+{
+    return encoding == Encoding::Utf8 ? 3 : encoding == Encoding::Utf16LE ? 2 : 0;
+}
+
+// The encoding and the lines of doc.bytes, found anew.
+void parseDocument(Document &doc)
+{
+    doc.encoding = Encoding::Ansi;
+    if (doc.bytes.startsWith("\xEF\xBB\xBF"))
+        doc.encoding = Encoding::Utf8;
+    else if (doc.bytes.startsWith("\xFF\xFE"))
+        doc.encoding = Encoding::Utf16LE;
+    doc.lines.clear();
+    splitLines(doc, markLength(doc.encoding));
+}
+
 LoadResult loadDocument(const QString &path, Document &doc)
 {
     const QFileInfo info(path);
@@ -116,19 +134,10 @@ LoadResult loadDocument(const QString &path, Document &doc)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return LoadResult::Unreadable;
-    doc.bytes = file.read(MaxIniFileSize + 1);
+    doc.bytes = ReadAtMost(file, MaxIniFileSize + 1);
     if (doc.bytes.size() > MaxIniFileSize || file.error() != QFileDevice::NoError)
         return LoadResult::Unreadable;
-
-    qsizetype start = 0;
-    if (doc.bytes.startsWith("\xEF\xBB\xBF")) {
-        doc.encoding = Encoding::Utf8;
-        start = 3;
-    } else if (doc.bytes.startsWith("\xFF\xFE")) {
-        doc.encoding = Encoding::Utf16LE;
-        start = 2;
-    }
-    splitLines(doc, start);
+    parseDocument(doc);
     return LoadResult::Loaded;
 }
 
@@ -261,6 +270,104 @@ bool hasLineBreak(const QString &s)
     throw EIniFileException(QStringLiteral("Unable to write to %1").arg(path));
 }
 
+void checkWrite(const QString &path, const QString &section, const QString &key, const QString &value)
+{
+    const QString s = trimBlanks(section), k = trimBlanks(key);
+    if (hasLineBreak(s) || s.contains(u']') || k.isEmpty() || hasLineBreak(k) || k.contains(u'=')
+        || k.startsWith(u'[') || k.startsWith(u';'))
+        throw EIniFileException(
+            QStringLiteral("Unable to write to %1: invalid section or key name [%2] %3").arg(path, section, key));
+    if (hasLineBreak(value))
+        throw EIniFileException(
+            QStringLiteral("Unable to write to %1: the value of %2 holds a line break").arg(path, key));
+}
+
+// Sets one key in the document, changing only its line or adding one (and
+// the section's header when the section is new).
+void applyWrite(Document &doc, const QString &path, const QString &section, const QString &key, const QString &value)
+{
+    const QString s = trimBlanks(section), k = trimBlanks(key);
+    const QString stored = needsQuotes(value) ? u'"' + value + u'"' : value;
+    const Location loc = locate(doc, s, k);
+    const QByteArray eol = lineBreak(doc.encoding);
+    QStringList newLines; // replace [from, to) with these, joined by line breaks
+    qsizetype from = 0, to = 0;
+    bool breakBefore = false, breakAfter = false;
+
+    if (loc.key >= 0) {
+        const Line &line = doc.lines[loc.key];
+        qsizetype keep;
+        if (loc.equals >= 0) {
+            keep = loc.equals + 1;
+            while (keep < line.text.size() && isBlank(line.text[keep]))
+                ++keep;
+            newLines << line.text.left(keep) + stored;
+        } else {
+            keep = line.text.size();
+            while (keep > 0 && isBlank(line.text[keep - 1]))
+                --keep;
+            newLines << line.text.left(keep) + u'=' + stored;
+        }
+        from = line.begin;
+        to = line.end;
+    } else {
+        if (loc.section < 0)
+            newLines << u'[' + s + u']';
+        newLines << k + u'=' + stored;
+        const qsizetype after = loc.section >= 0 ? loc.lastContent : doc.lines.size() - 1;
+        if (after < 0) {
+            from = to = doc.bytes.size();
+        } else {
+            const Line &line = doc.lines[after];
+            breakBefore = line.next == line.end;
+            from = to = breakBefore ? line.end : line.next;
+        }
+        breakAfter = !breakBefore;
+    }
+
+    QByteArray piece;
+    for (const QString &text : std::as_const(newLines)) {
+        QByteArray bytes;
+        if (!encodeText(doc.encoding, text, bytes))
+            throw EIniFileException(QStringLiteral("Unable to write to %1: the value of %2 holds characters that "
+                                                   "the file's character set cannot store")
+                                        .arg(path, key));
+        if (!piece.isEmpty())
+            piece += eol;
+        piece += bytes;
+    }
+    if (breakBefore)
+        piece.prepend(eol);
+    if (breakAfter)
+        piece += eol;
+
+    doc.bytes.replace(from, to - from, piece);
+    doc.lines.clear();
+    splitLines(doc, markLength(doc.encoding));
+}
+
+// The one place where a settings file is replaced. A new file in the same
+// folder renamed over the old one: a crash or a full disk leaves either the
+// old file or the new one, never half of either. Where the system allows it
+// the new file has no name until the rename, so a crash while writing leaves
+// nothing behind.
+void replaceFile(const QString &path, const QByteArray &bytes,
+                 const std::optional<QFileDevice::Permissions> &newFilePermissions)
+{
+    const bool created = !QFileInfo::exists(path);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        failWrite(path);
+    // Set before any byte is written, so the content is never readable by
+    // more people than it should be.
+    if (created && newFilePermissions && !file.setPermissions(*newFilePermissions)) {
+        file.cancelWriting();
+        failWrite(path);
+    }
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        failWrite(path);
+}
+
 QLocale numberLocale()
 {
     QLocale loc = QLocale::system();
@@ -336,6 +443,59 @@ QDate dateOf(const QVariant &v)
     return v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
 }
 
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+QString floatText(double value)
+{
+    return numberLocale().toString(value, 'g', 15);
+}
+
+QString dateText(const QDate &value)
+{
+    const QLocale loc = QLocale::system();
+    return loc.toString(value, fullYearFormat(loc.dateFormat(QLocale::ShortFormat)));
+}
+
+// The text SaveConfigFile stores for a tagged value; nothing for a kind it
+// does not store.
+std::optional<QString> taggedText(const QString &key, const QVariant &value)
+{
+    switch (kindOf(value)) {
+    case Kind::Integer:
+        return QString::number(value.toInt());
+    case Kind::SignedBig:
+    case Kind::UnsignedBig: {
+        // Storing a different number than the one given would be silent data
+        // loss; a value outside the 32-bit range is refused.
+        const bool fits = kindOf(value) == Kind::SignedBig
+                              ? value.toLongLong() == toInt32(value.toLongLong())
+                              : value.toULongLong() == qulonglong(toInt32(value.toULongLong()));
+        if (!fits)
+            throw KrError(QStringLiteral("The value %1 of %2 does not fit a 32-bit integer")
+                              .arg(value.toString(), key));
+        return QString::number(int(value.toLongLong()));
+    }
+    case Kind::Float:
+        return floatText(value.toDouble());
+    case Kind::Date:
+        return dateText(dateOf(value));
+    case Kind::Boolean:
+        return boolText(value.toBool());
+    case Kind::Text: {
+        QString text = value.toString();
+        text.replace(QChar(13), QStringLiteral("@@13"));
+        text.replace(QChar(10), QStringLiteral("@@10"));
+        return text;
+    }
+    case Kind::Other:
+        break;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 TIniFile::TIniFile(const QString &fileName)
@@ -357,88 +517,9 @@ QString TIniFile::ReadString(const QString &section, const QString &key, const Q
 
 void TIniFile::WriteString(const QString &section, const QString &key, const QString &value)
 {
-    const QString s = trimBlanks(section), k = trimBlanks(key);
-    if (hasLineBreak(s) || s.contains(u']') || k.isEmpty() || hasLineBreak(k) || k.contains(u'=')
-        || k.startsWith(u'[') || k.startsWith(u';'))
-        throw EIniFileException(
-            QStringLiteral("Unable to write to %1: invalid section or key name [%2] %3").arg(m_fileName, section, key));
-    if (hasLineBreak(value))
-        throw EIniFileException(
-            QStringLiteral("Unable to write to %1: the value of %2 holds a line break").arg(m_fileName, key));
-
-    Document doc;
-    const LoadResult loaded = loadDocument(m_fileName, doc);
-    // A UTF-16 file cut in the middle of a character: anything added would be
-    // out of step with the rest, so leave it alone.
-    if (loaded == LoadResult::Unreadable || (doc.encoding == Encoding::Utf16LE && doc.bytes.size() % 2 != 0))
-        failWrite(m_fileName);
-
-    const QString stored = needsQuotes(value) ? u'"' + value + u'"' : value;
-    const Location loc = locate(doc, s, k);
-    const QByteArray eol = lineBreak(doc.encoding);
-    QStringList newLines; // replace [from, to) with these, joined by line breaks
-    qsizetype from = 0, to = 0;
-    bool breakBefore = false, breakAfter = false;
-
-    if (loc.key >= 0) {
-        const Line &line = doc.lines[loc.key];
-        qsizetype keep;
-        if (loc.equals >= 0) {
-            keep = loc.equals + 1;
-            while (keep < line.text.size() && isBlank(line.text[keep]))
-                ++keep;
-            newLines << line.text.left(keep) + stored;
-        } else {
-            keep = line.text.size();
-            while (keep > 0 && isBlank(line.text[keep - 1]))
-                --keep;
-            newLines << line.text.left(keep) + u'=' + stored;
-        }
-        from = line.begin;
-        to = line.end;
-    } else {
-        if (loc.section < 0)
-            newLines << u'[' + s + u']';
-        newLines << k + u'=' + stored;
-        const qsizetype after = loc.section >= 0 ? loc.lastContent : doc.lines.size() - 1;
-        if (after < 0) {
-            from = to = doc.bytes.size();
-        } else {
-            const Line &line = doc.lines[after];
-            breakBefore = line.next == line.end;
-            from = to = breakBefore ? line.end : line.next;
-        }
-        breakAfter = !breakBefore;
-    }
-
-    QByteArray piece;
-    for (const QString &text : std::as_const(newLines)) {
-        QByteArray bytes;
-        if (!encodeText(doc.encoding, text, bytes))
-            throw EIniFileException(QStringLiteral("Unable to write to %1: the value of %2 holds characters that "
-                                                   "the file's character set cannot store")
-                                        .arg(m_fileName, key));
-        if (!piece.isEmpty())
-            piece += eol;
-        piece += bytes;
-    }
-    if (breakBefore)
-        piece.prepend(eol);
-    if (breakAfter)
-        piece += eol;
-
-    QByteArray out = doc.bytes;
-    if (loaded == LoadResult::Missing)
-        out.clear();
-    out.replace(from, to - from, piece);
-    if (loaded == LoadResult::Loaded && out == doc.bytes)
-        return;
-
-    // A new file in the same folder renamed over the old one: a crash or a full
-    // disk leaves either the old file or the new one, never half of either.
-    QSaveFile file(m_fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit())
-        failWrite(m_fileName);
+    TIniBatch batch(m_fileName);
+    batch.WriteString(section, key, value);
+    batch.Commit();
 }
 
 int TIniFile::ReadInteger(const QString &section, const QString &key, int def) const
@@ -470,7 +551,7 @@ bool TIniFile::ReadBool(const QString &section, const QString &key, bool def) co
 
 void TIniFile::WriteBool(const QString &section, const QString &key, bool value)
 {
-    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+    WriteString(section, key, boolText(value));
 }
 
 double TIniFile::ReadFloat(const QString &section, const QString &key, double def) const
@@ -485,7 +566,7 @@ double TIniFile::ReadFloat(const QString &section, const QString &key, double de
 
 void TIniFile::WriteFloat(const QString &section, const QString &key, double value)
 {
-    WriteString(section, key, numberLocale().toString(value, 'g', 15));
+    WriteString(section, key, floatText(value));
 }
 
 QDate TIniFile::ReadDate(const QString &section, const QString &key, const QDate &def) const
@@ -512,8 +593,7 @@ QDate TIniFile::ReadDate(const QString &section, const QString &key, const QDate
 
 void TIniFile::WriteDate(const QString &section, const QString &key, const QDate &value)
 {
-    const QLocale loc = QLocale::system();
-    WriteString(section, key, loc.toString(value, fullYearFormat(loc.dateFormat(QLocale::ShortFormat))));
+    WriteString(section, key, dateText(value));
 }
 
 bool TIniFile::ValueExists(const QString &section, const QString &key) const
@@ -522,46 +602,77 @@ bool TIniFile::ValueExists(const QString &section, const QString &key) const
     return loadDocument(m_fileName, doc) == LoadResult::Loaded && locate(doc, section, key).key >= 0;
 }
 
+TIniBatch::TIniBatch(const QString &fileName)
+    : m_fileName(fileName)
+{
+}
+
+void TIniBatch::Queue(const QString &section, const QString &key, const QString &value, bool ifAbsent)
+{
+    checkWrite(m_fileName, section, key, value);
+    m_writes.append({section, key, value, ifAbsent});
+}
+
+void TIniBatch::WriteString(const QString &section, const QString &key, const QString &value)
+{
+    Queue(section, key, value, false);
+}
+
+void TIniBatch::WriteStringIfAbsent(const QString &section, const QString &key, const QString &value)
+{
+    Queue(section, key, value, true);
+}
+
+void TIniBatch::WriteBool(const QString &section, const QString &key, bool value)
+{
+    Queue(section, key, boolText(value), false);
+}
+
+void TIniBatch::WriteBoolIfAbsent(const QString &section, const QString &key, bool value)
+{
+    Queue(section, key, boolText(value), true);
+}
+
+void TIniBatch::WriteValue(const QString &section, const QString &key, const QVariant &value)
+{
+    if (const std::optional<QString> text = taggedText(key, value))
+        Queue(section, key, *text, false);
+}
+
+void TIniBatch::SetNewFilePermissions(QFileDevice::Permissions permissions)
+{
+    m_newFilePermissions = permissions;
+}
+
+void TIniBatch::Commit()
+{
+    if (m_writes.isEmpty())
+        return;
+    Document doc;
+    const LoadResult loaded = loadDocument(m_fileName, doc);
+    // A UTF-16 file cut in the middle of a character: anything added would be
+    // out of step with the rest, so leave it alone.
+    if (loaded == LoadResult::Unreadable || (doc.encoding == Encoding::Utf16LE && doc.bytes.size() % 2 != 0))
+        failWrite(m_fileName);
+    const QByteArray before = doc.bytes;
+    bool applied = false;
+    for (const Pending &w : std::as_const(m_writes)) {
+        if (w.ifAbsent && locate(doc, trimBlanks(w.section), trimBlanks(w.key)).key >= 0)
+            continue;
+        applyWrite(doc, m_fileName, w.section, w.key, w.value);
+        applied = true;
+    }
+    if (!applied || (loaded == LoadResult::Loaded && doc.bytes == before))
+        return;
+    replaceFile(m_fileName, doc.bytes, m_newFilePermissions);
+}
+
 void SaveConfigFile(const QString &path, const QString &section, const QString &key, const QVariant &value)
 {
     TracePoint("SaveConfigFile", "INIFILE90");
-    TIniFile ini(path);
-    switch (kindOf(value)) {
-    case Kind::Integer:
-        ini.WriteInteger(section, key, value.toInt());
-        break;
-    case Kind::SignedBig:
-    case Kind::UnsignedBig: {
-        // Storing a different number than the one given would be silent data
-        // loss; a value outside the 32-bit range is refused.
-        const bool fits = kindOf(value) == Kind::SignedBig
-                              ? value.toLongLong() == toInt32(value.toLongLong())
-                              : value.toULongLong() == qulonglong(toInt32(value.toULongLong()));
-        if (!fits)
-            throw KrError(QStringLiteral("The value %1 of %2 does not fit a 32-bit integer")
-                              .arg(value.toString(), key));
-        ini.WriteInteger(section, key, int(value.toLongLong()));
-        break;
-    }
-    case Kind::Float:
-        ini.WriteFloat(section, key, value.toDouble());
-        break;
-    case Kind::Date:
-        ini.WriteDate(section, key, dateOf(value));
-        break;
-    case Kind::Boolean:
-        ini.WriteBool(section, key, value.toBool());
-        break;
-    case Kind::Text: {
-        QString text = value.toString();
-        text.replace(QChar(13), QStringLiteral("@@13"));
-        text.replace(QChar(10), QStringLiteral("@@10"));
-        ini.WriteString(section, key, text);
-        break;
-    }
-    case Kind::Other:
-        break;
-    }
+    TIniBatch batch(path);
+    batch.WriteValue(section, key, value);
+    batch.Commit();
 }
 
 QVariant LoadConfigFile(const QString &path, const QString &section, const QString &key, const QVariant &def)

@@ -8,7 +8,9 @@
 // Reading never fails: a missing, unreadable, damaged or oversized file gives
 // the default. A write changes only the line it must (or adds one), keeps the
 // file's encoding and permissions, and replaces the file in one rename, so a
-// failed write leaves the old file whole. Writes raise EIniFileException when
+// failed write leaves the old file whole. Several writes that belong together
+// go through one TIniBatch, which replaces the file once with all of them.
+// Writes raise EIniFileException when
 // the file cannot be written, when the value holds a line break or a character
 // the file's encoding cannot store, or when a section or key name could not be
 // read back (line breaks, ']' in a section, '=' in a key).
@@ -17,8 +19,12 @@
 #include "uikit/kr_error.h"
 
 #include <QDate>
+#include <QFileDevice>
+#include <QList>
 #include <QString>
 #include <QVariant>
+
+#include <optional>
 
 class EIniFileException : public KrError
 {
@@ -46,6 +52,42 @@ public:
 
 private:
     QString m_fileName;
+};
+
+// Several writes to one file that must land together: Commit replaces the file
+// once with all of them, or raises and leaves the file as it was. A refused
+// name or value raises when it is queued; a value the file's encoding cannot
+// store raises at Commit. Nothing reaches the file before Commit.
+class TIniBatch
+{
+public:
+    explicit TIniBatch(const QString &fileName);
+
+    void WriteString(const QString &section, const QString &key, const QString &value);
+    // Written only when the file, as Commit finds it, lacks the key.
+    void WriteStringIfAbsent(const QString &section, const QString &key, const QString &value);
+    void WriteBool(const QString &section, const QString &key, bool value);
+    void WriteBoolIfAbsent(const QString &section, const QString &key, bool value);
+    // A tagged value as SaveConfigFile writes it.
+    void WriteValue(const QString &section, const QString &key, const QVariant &value);
+    // The permissions Commit gives the file when it creates it; an existing
+    // file keeps its own.
+    void SetNewFilePermissions(QFileDevice::Permissions permissions);
+
+    void Commit();
+
+private:
+    struct Pending {
+        QString section;
+        QString key;
+        QString value;
+        bool ifAbsent = false;
+    };
+    void Queue(const QString &section, const QString &key, const QString &value, bool ifAbsent);
+
+    QString m_fileName;
+    QList<Pending> m_writes;
+    std::optional<QFileDevice::Permissions> m_newFilePermissions;
 };
 
 // One tagged value per call; the QVariant's type is the value's kind:

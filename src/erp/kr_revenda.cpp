@@ -1,6 +1,7 @@
 #include "erp/kr_revenda.h"
 
 #include "app/app_env.h"
+#include "erp/bounded_read.h"
 #include "erp/kr_cp1252.h"
 #include "erp/kr_inifile.h"
 #include "erp/kr_scramble.h"
@@ -69,7 +70,7 @@ QStringList loadLines(const QString &path)
     QFile file(path);
     if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
         throw KrError(QStringLiteral("Não foi possível abrir o arquivo %1.").arg(path));
-    const QByteArray bytes = file.read(MaxDataFileSize + 1);
+    const QByteArray bytes = ReadAtMost(file, MaxDataFileSize + 1);
     if (file.error() != QFileDevice::NoError)
         throw KrError(QStringLiteral("Não foi possível ler o arquivo %1.").arg(path));
     if (bytes.size() > MaxDataFileSize)

@@ -4,6 +4,7 @@ list(APPEND CORE_SOURCES
   erp/erp_reader.cpp
   erp/fb_watchdog.cpp
   erp/pingsend_common.cpp
+  erp/bounded_read.cpp
   erp/kr_cp1252.cpp
   erp/kr_inifile.cpp
   erp/kr_scramble.cpp

@@ -4,7 +4,6 @@
 #include "erp/kr_inifile.h"
 #include "uikit/kr_error.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace turnstile {
@@ -24,15 +23,14 @@ TSettingValues LoadSettings(const QString &path)
 
 void SaveSettings(const QString &path, const TSettingValues &values)
 {
-    if (!QFileInfo::exists(path)) {
-        // Created empty with owner-only rights before anything is written;
-        // the INI store keeps a file's permissions when it rewrites it.
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-            throw KrError(QStringLiteral("Não foi possível criar o arquivo '%1': %2").arg(path, file.errorString()));
-    }
+    // One replacement with all five keys: a file cut short between keys would
+    // connect with other values than the window shows.
+    TIniBatch batch(path);
     for (std::size_t i = 0; i < SettingKeys.size(); ++i)
-        SaveConfigFile(path, SettingsSection, SettingKeys[i].key, values[i]);
+        batch.WriteValue(SettingsSection, SettingKeys[i].key, values[i]);
+    // It holds a password in clear text.
+    batch.SetNewFilePermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    batch.Commit();
 }
 
 QStringList LoadConnectionParams(const QString &path)
@@ -42,18 +40,12 @@ QStringList LoadConnectionParams(const QString &path)
         throw KrError(QStringLiteral("Driver/Connection Registry File '%1' not found").arg(path));
     if (!info.isReadable())
         throw KrError(QStringLiteral("Não foi possível ler o arquivo '%1'.").arg(path));
-    // The MySQL client needs only these five; a missing one is left to the
-    // client's default, as an absent entry would be.
-    const TIniFile ini(path);
+    // A missing key takes the default the window shows for it: left out, the
+    // client library would put its own in (the system login as the user).
+    const TSettingValues values = LoadSettings(path);
     QStringList params;
-    for (const TSettingKey &k : SettingKeys) {
-        if (ini.ValueExists(SettingsSection, k.key))
-            params << k.key + QLatin1Char('=')
-                          + LoadConfigFile(path, SettingsSection, k.key, QString()).toString();
-    }
-    if (params.isEmpty())
-        throw KrError(QStringLiteral("A seção [%1] do arquivo '%2' não tem os dados de conexão.")
-                          .arg(SettingsSection, path));
+    for (std::size_t i = 0; i < SettingKeys.size(); ++i)
+        params << SettingKeys[i].key + QLatin1Char('=') + values[i];
     return params;
 }
 

@@ -35,14 +35,16 @@ QString ArquivoConexao();
 // Each key with its default where missing. Never creates or writes the file.
 TSettingValues LoadSettings(const QString &path);
 
-// Writes all five values as given (no trimming). A file that does not exist
-// yet is created readable and writable by its owner only first: it holds a
-// password in clear text.
+// Writes all five values as given (no trimming), in one replacement of the
+// file: all five or, on failure, none. A file that does not exist yet is
+// created readable and writable by its owner only: it holds a password in
+// clear text.
 void SaveSettings(const QString &path, const TSettingValues &values);
 
-// The connection parameters ("Key=Value") of the section as the file stands.
-// Raises KrError when the file is missing ("Driver/Connection Registry File
-// '<path>' not found"), cannot be read, or its section holds none of the keys.
+// The connection parameters ("Key=Value") of the five keys as the file stands,
+// each missing one with its default, as the window shows it. Raises KrError
+// when the file is missing ("Driver/Connection Registry File '<path>' not
+// found") or cannot be read.
 QStringList LoadConnectionParams(const QString &path);
 
 } // namespace turnstile

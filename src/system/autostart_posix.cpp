@@ -2,12 +2,15 @@
 
 #include "system/wide_text.h"
 
+#include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -116,6 +119,92 @@ std::string entryText(const std::wstring &valueName, const std::string &executab
            "X-MATE-Autostart-Delay=2\n";
 }
 
+// Temporaries of an entry are ".<entry file>.<pid>.tmp"; earlier versions
+// left ".<entry file>.<pid>". The pid tells whether their writer still runs.
+fs::path temporaryFile(const fs::path &file, pid_t pid)
+{
+    return file.parent_path() / ("." + file.filename().string() + "." + std::to_string(pid) + ".tmp");
+}
+
+// What a writer that was killed left beside the entry; a writer that still
+// runs keeps its own.
+void removeStaleTemporaries(const fs::path &file)
+{
+    const std::string prefix = "." + file.filename().string() + ".";
+    std::error_code ec;
+    for (fs::directory_iterator it(file.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        std::string digits = name.substr(prefix.size());
+        if (digits.size() > 4 && digits.compare(digits.size() - 4, 4, ".tmp") == 0)
+            digits.resize(digits.size() - 4);
+        if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(digits));
+        if (pid == getpid() || (::kill(pid, 0) != 0 && errno == ESRCH)) {
+            std::error_code ignored;
+            fs::remove(it->path(), ignored);
+        }
+    }
+}
+
+bool writeWhole(int fd, const std::string &text)
+{
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// A new file in the same folder renamed over the entry, so a session starting
+// meanwhile never reads half an entry. Unnamed, the new file gets its name
+// only just before the rename, so a writer killed meanwhile leaves nothing;
+// named, the next write removes what it left.
+bool writeEntry(const fs::path &file, const std::string &text, bool unnamed)
+{
+    const std::string folder = file.parent_path().string();
+    const std::string temp = temporaryFile(file, getpid()).string();
+    int fd = -1;
+#ifdef O_TMPFILE
+    if (unnamed)
+        fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+#endif
+    if (!unnamed)
+        fd = ::open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    bool ok = writeWhole(fd, text) && ::fsync(fd) == 0;
+    if (ok && unnamed) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        ok = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    }
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temp.c_str(), file.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // The rename itself reaches the disk with the folder.
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+// Unnamed where the file system (and /proc) allow it, named otherwise.
+bool replaceEntry(const fs::path &file, const std::string &text)
+{
+    return writeEntry(file, text, true) || writeEntry(file, text, false);
+}
+
 } // namespace
 
 void SetRunAtStartup(bool reg, const std::wstring &valueName, const std::wstring &argument,
@@ -123,30 +212,15 @@ void SetRunAtStartup(bool reg, const std::wstring &valueName, const std::wstring
 {
     const fs::path file = entryFile(valueName);
     std::error_code ec;
+    removeStaleTemporaries(file);
     if (!reg) {
         if (!fs::remove(file, ec) && ec && fs::exists(fs::symlink_status(file, ec)))
             throw AutoStartError("Failed to delete data for '" + ToUtf8(valueName) + "'");
         return;
     }
     const std::string exe = executable.empty() ? runningExecutable() : ToUtf8(TrimControl(executable));
-    // Written beside and renamed over, so a session starting meanwhile never
-    // reads half an entry.
-    const fs::path temp = file.parent_path() / ("." + file.filename().string() + "." + std::to_string(getpid()));
-    bool written = false;
     fs::create_directories(file.parent_path(), ec);
-    if (!ec) {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << entryText(valueName, exe, argument);
-        out.close();
-        written = out.good();
-        if (written) {
-            fs::rename(temp, file, ec);
-            written = !ec;
-        }
-        if (!written)
-            fs::remove(temp, ec);
-    }
-    if (!written)
+    if (ec || !replaceEntry(file, entryText(valueName, exe, argument)))
         throw AutoStartError(SetDataFailedMessage(valueName));
 }
 

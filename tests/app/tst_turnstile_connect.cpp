@@ -43,6 +43,7 @@ private slots:
 
     void connectWithDefaultsResetsEveryRow();
     void reconnectAfterDisconnectRereadsTheFile();
+    void missingKeysConnectWithWhatTheWindowShows();
     void badSettingsGiveClearErrors_data();
     void badSettingsGiveClearErrors();
     void silentServerDoesNotFreezeTheWindow();
@@ -354,6 +355,37 @@ void TestTurnstileConnect::reconnectAfterDisconnectRereadsTheFile()
     QTRY_VERIFY(m_form->TurnstileConnected());
 }
 
+void TestTurnstileConnect::missingKeysConnectWithWhatTheWindowShows()
+{
+    if (!HaveServer())
+        QSKIP("CATRACA_MYSQL_HOST is not set");
+    const turnstile::TSettingValues server = ServerSettings();
+    for (std::size_t i = 2; i < server.size(); ++i)
+        if (server[i] != turnstile::SettingKeys[i].def)
+            QSKIP("the private server's database, user or password are not the window's defaults");
+    // Left out, the client library would use the system login as the user.
+    WriteFile(QStringLiteral("; turnstile\r\n[MySQL]\r\nHostName=%1\r\nPort=%2\r\n\r\n[Outra]\r\nUser_Name=outro\r\n")
+                  .arg(server[0], server[1])
+                  .toUtf8());
+    const QByteArray before = FileBytes();
+    ShowForm();
+    m_form->CarregaConfiguracao();
+    QCOMPARE(m_form->EdtBDA->text(), QStringLiteral("catraca"));
+    QCOMPARE(m_form->EdtUSU->text(), QStringLiteral("catraca"));
+    QCOMPARE(m_form->EdtSEN->text(), QStringLiteral("tur07"));
+    m_form->BtnConectarClick();
+    QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join(QLatin1Char('\n'))));
+    QVERIFY(m_form->MySQL.Connected());
+    // Reading the defaults writes nothing.
+    QCOMPARE(FileBytes(), before);
+
+    // A section without any of the keys: all five defaults, as the window shows.
+    WriteFile("[MySQL]\r\n");
+    const QStringList params = turnstile::LoadConnectionParams(File());
+    QCOMPARE(params, QStringList({"HostName=127.0.0.1", "Port=3307", "Database=catraca", "User_Name=catraca",
+                                  "Password=tur07"}));
+}
+
 void TestTurnstileConnect::badSettingsGiveClearErrors_data()
 {
     QTest::addColumn<QString>("key");
@@ -363,7 +395,6 @@ void TestTurnstileConnect::badSettingsGiveClearErrors_data()
     QTest::newRow("port not a number") << "Port" << "33o7" << "Porta inválida";
     QTest::newRow("server down") << "Port" << QString::number(dbtest::ClosedPort()) << "Can't connect";
     QTest::newRow("unknown database") << "Database" << "nosuchdb" << "nosuchdb";
-    QTest::newRow("empty section") << QString() << QString() << "[MySQL]";
 }
 
 void TestTurnstileConnect::badSettingsGiveClearErrors()
@@ -373,12 +404,8 @@ void TestTurnstileConnect::badSettingsGiveClearErrors()
     QFETCH(QString, error);
     if (!HaveServer())
         QSKIP("CATRACA_MYSQL_HOST is not set");
-    if (key.isEmpty()) {
-        WriteFile("; turnstile\r\n[MySQL]\r\n\r\n[Outra]\r\nHostName=127.0.0.1\r\n");
-    } else {
-        turnstile::SaveSettings(File(), ServerSettings());
-        SaveConfigFile(File(), QStringLiteral("MySQL"), key, value);
-    }
+    turnstile::SaveSettings(File(), ServerSettings());
+    SaveConfigFile(File(), QStringLiteral("MySQL"), key, value);
     ShowForm();
     m_form->CarregaConfiguracao();
     QElapsedTimer clock;

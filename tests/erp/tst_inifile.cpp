@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 using filetest::cp1252;
 using filetest::readAll;
@@ -267,6 +269,92 @@ private slots:
         QCOMPARE(big.ReadString("S", "K", "d"), QStringLiteral("d"));
         QVERIFY_THROWS_EXCEPTION(EIniFileException, big.WriteString("S", "K", "2"));
         QCOMPARE(QFileInfo(huge).size(), 40 * 1024 * 1024);
+    }
+
+    // Several writes land together: the file changes once, with all of them.
+    void batchReplacesTheFileOnceWithEveryWrite()
+    {
+        const QString file = path("lote.ini");
+        writeAll(file, "; ERP\r\n[IBCONFIG]\r\nIP=servidor\r\nLOCAL=C:\\Dados\\DB.FDB\r\n\r\n[OUTRA]\r\nX=1\r\n");
+        QCOMPARE(::chmod(QFile::encodeName(file).constData(), 0640), 0);
+        const QByteArray before = readAll(file);
+        TIniBatch batch(file);
+        batch.WriteStringIfAbsent("IBCONFIG", "IP", "127.0.0.1");
+        batch.WriteStringIfAbsent("ibconfig", "USUARIO", "");
+        batch.WriteStringIfAbsent("IBCONFIG", "SENHA", "");
+        batch.WriteBoolIfAbsent("IBCONFIG", "USACONFIG", false);
+        batch.WriteString("OUTRA", "X", QStringLiteral("ação"));
+        batch.WriteValue("NOVA", "TEXTO", QStringLiteral("a\nb"));
+        batch.WriteValue("NOVA", "N", qlonglong(7));
+        QCOMPARE(readAll(file), before); // nothing before the commit
+        batch.Commit();
+        QCOMPARE(readAll(file), cp1252(QStringLiteral("; ERP\r\n[IBCONFIG]\r\nIP=servidor\r\nLOCAL=C:\\Dados\\DB.FDB\r\n"
+                                                      "USUARIO=\r\nSENHA=\r\nUSACONFIG=0\r\n\r\n[OUTRA]\r\nX=ação\r\n"
+                                                      "[NOVA]\r\nTEXTO=a@@10b\r\nN=7\r\n")));
+        QCOMPARE(LoadConfigFile(file, "NOVA", "TEXTO", QString()).toString(), QStringLiteral("a\nb"));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 0777), 0640);
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).filter("lote").size(), 1);
+    }
+
+    // A write that cannot be stored refuses the whole batch, the writes
+    // before it included.
+    void batchIsAllOrNothing()
+    {
+        const QString file = path("tudo.ini");
+        writeAll(file, "[S]\r\nA=1\r\n");
+        TIniBatch batch(file);
+        batch.WriteString("S", "A", "2");
+        batch.WriteString("S", "B", "3");
+        batch.WriteString("S", "C", QStringLiteral("北京"));
+        QVERIFY_THROWS_EXCEPTION(EIniFileException, batch.Commit());
+        QCOMPARE(readAll(file), QByteArray("[S]\r\nA=1\r\n"));
+        // A refused name is refused when it is queued.
+        QVERIFY_THROWS_EXCEPTION(EIniFileException, batch.WriteString("S", "D=E", "1"));
+        QVERIFY_THROWS_EXCEPTION(EIniFileException, batch.WriteString("S", "D", "1\r\n2"));
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).filter("tudo").size(), 1);
+    }
+
+    // "If absent" looks at the file as the commit finds it, so a key another
+    // program wrote meanwhile is kept.
+    void batchIfAbsentLooksAtTheFileWhenCommitting()
+    {
+        const QString file = path("depois.ini");
+        writeAll(file, "[S]\r\n");
+        TIniBatch batch(file);
+        batch.WriteStringIfAbsent("S", "K", "padrao");
+        writeAll(file, "[S]\r\nK=do ERP\r\n");
+        batch.Commit();
+        QCOMPARE(readAll(file), QByteArray("[S]\r\nK=do ERP\r\n"));
+    }
+
+    void batchNewFilePermissionsAndUnchangedFiles()
+    {
+        const QString file = path("segredo.ini");
+        TIniBatch empty(file);
+        empty.SetNewFilePermissions(QFile::ReadOwner | QFile::WriteOwner);
+        empty.Commit();
+        QVERIFY(!QFile::exists(file)); // nothing to write, nothing created
+
+        const mode_t mask = ::umask(022);
+        TIniBatch batch(file);
+        batch.WriteString("MySQL", "Password", "x");
+        batch.SetNewFilePermissions(QFile::ReadOwner | QFile::WriteOwner);
+        batch.Commit();
+        ::umask(mask);
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 0777), 0600);
+
+        // The same values again: the file is not replaced.
+        const ino_t inode = st.st_ino;
+        TIniBatch same(file);
+        same.WriteString("MySQL", "Password", "x");
+        same.WriteStringIfAbsent("MySQL", "Password", "y");
+        same.Commit();
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
+        QCOMPARE(st.st_ino, inode);
     }
 
     void unwritablePlaces()

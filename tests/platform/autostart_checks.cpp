@@ -6,12 +6,15 @@
 #include "system/autostart.h"
 #include "system/wide_text.h"
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <cstdlib>
+#include <unistd.h>
 #endif
 
 using platform::ToUtf8;
@@ -163,5 +166,39 @@ PLATFORM_CHECK("autostart: a write that cannot be done raises its error")
     }
     CHECK_EQ(error, "Failed to set data for '" + ToUtf8(ValueName) + "'");
     CHECK(!platform::RunsAtStartup(ValueName));
+}
+#endif
+
+#ifndef _WIN32
+// A writer killed while writing leaves its temporary beside the entry; the
+// next write removes it, and leaves nothing but the entry itself.
+PLATFORM_CHECK("autostart: a write removes what killed writers left and leaves no temporary")
+{
+    StartupList list;
+    platform::SetRunAtStartup(true, ValueName, L"HIDE", PlainExe);
+    const std::filesystem::path folder = std::string(std::getenv("XDG_CONFIG_HOME")) + "/autostart";
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    CHECK_EQ(names.size(), size_t(1));
+    const std::string entry = names.empty() ? std::string() : names.front();
+    // Process ids above the kernel's limit (pid_max is at most 2^22) never run.
+    platform_check::writeFile(folder / ("." + entry + ".99999999.tmp"), "");
+    platform_check::writeFile(folder / ("." + entry + ".99999998"), "[Desktop");
+    // One of a writer that still runs (this one's parent) stays.
+    const std::string running = "." + entry + "." + std::to_string(getppid()) + ".tmp";
+    platform_check::writeFile(folder / running, "");
+    platform_check::writeFile(folder / "other.desktop.99999999.tmp", "");
+    platform::SetRunAtStartup(true, ValueName, L"HIDE", BlankExe);
+    names.clear();
+    for (const auto &e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    CHECK_EQ(names.size(), size_t(3));
+    CHECK(std::find(names.begin(), names.end(), running) != names.end());
+    CHECK(std::find(names.begin(), names.end(), "other.desktop.99999999.tmp") != names.end());
+    CHECK_EQ(entryCommand(ValueName).value_or("<none>"), quoted(BlankExe) + " HIDE");
+    std::filesystem::remove(folder / running);
+    platform::SetRunAtStartup(false, ValueName, L"HIDE");
 }
 #endif
