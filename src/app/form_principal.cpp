@@ -105,6 +105,9 @@ TFrmPrincipal::~TFrmPrincipal()
 
 void TFrmPrincipal::CreateControls()
 {
+    // The window was laid out in Tahoma 8 (11 pixels): its texts fit in that
+    // face's widths.
+    setFont(PixelFont(font(), {QStringLiteral("Tahoma")}, 11, false));
     PnTitulo = new QLabel(QStringLiteral("Integração com Catracas Ovrex/Miravel"), this);
     PnTitulo->setObjectName(QStringLiteral("PnTitulo"));
     PnTitulo->setAlignment(Qt::AlignCenter);
@@ -209,13 +212,17 @@ void TFrmPrincipal::CreateControls()
     connect(BtnFechar, &QPushButton::clicked, this, &TFrmPrincipal::BtnFecharClick);
 
     auto *bottom = new QHBoxLayout;
+    // The counters' two lines need every pixel the three buttons leave.
+    bottom->setSpacing(6);
     bottom->addWidget(LblMemoria, 1);
     bottom->addWidget(BtnConectar);
     bottom->addWidget(BtnDesconectar);
     bottom->addWidget(BtnFechar);
 
     auto *content = new QVBoxLayout;
-    content->setContentsMargins(16, 10, 16, 12);
+    // The widest status, "SEM CONEXÃO COM A CATRACA" in bold Tahoma 33,
+    // needs 528 of the window's 556 pixels.
+    content->setContentsMargins(12, 10, 12, 12);
     content->setSpacing(10);
     content->addWidget(LblConectado);
     content->addLayout(fields);

@@ -1,4 +1,5 @@
 #include "app/app_env.h"
+#include "app/app_fonts.h"
 #include "app/form_principal.h"
 #include "app/product_detection.h"
 #include "app/single_instance.h"
@@ -105,6 +106,8 @@ int main(int argc, char **argv)
         app = std::make_unique<QCoreApplication>(argc, argv);
     else
         app = std::make_unique<QApplication>(argc, argv);
+    if (!headless)
+        UseDesignFonts();
     // The name, not the display name: Linux window managers would append a
     // display name to every caption.
     QCoreApplication::setApplicationName(QStringLiteral("Integração com Catracas Ovrex/Miravel"));

@@ -5,6 +5,7 @@ list(APPEND CORE_SOURCES
 )
 list(APPEND GUI_SOURCES
   app/app_artwork.cpp
+  app/app_fonts.cpp
   app/form_principal.cpp
   app/form_principal_sync.cpp
   app/single_instance.cpp
