@@ -1,6 +1,7 @@
 # Units of src/app.
 list(APPEND CORE_SOURCES
   app/app_env.cpp
+  app/console_noise.cpp
   app/product_detection.cpp
 )
 list(APPEND GUI_SOURCES
@@ -11,8 +12,10 @@ list(APPEND GUI_SOURCES
   app/single_instance.cpp
 )
 list(APPEND POSIX_SOURCES
+  app/console_noise_posix.cpp
   app/termination_signals_posix.cpp
 )
 list(APPEND WIN_SOURCES
+  app/console_noise_win.cpp
   app/termination_signals_win.cpp
 )

@@ -1,0 +1,45 @@
+#include "app/console_noise.h"
+
+#include <QStringList>
+
+namespace {
+
+QtMessageHandler g_previous = nullptr;
+
+// Each entry was seen on a Linux desktop with nothing wrong: the X11 tray
+// support and the offscreen plugin report calls they leave unimplemented.
+const char *const HarmlessFragments[] = {
+    "QPlatformNativeInterface::systemTrayWindowChanged",
+    "propagateSizeHints",
+    "This plugin does not support",
+};
+
+void Filter(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (IsHarmlessLibraryMessage(type, text))
+        return;
+    if (g_previous)
+        g_previous(type, context, text);
+}
+
+} // namespace
+
+bool IsHarmlessLibraryMessage(QtMsgType type, const QString &text)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        return false;
+    for (const char *fragment : HarmlessFragments) {
+        if (text.contains(QLatin1String(fragment)))
+            return true;
+    }
+    return false;
+}
+
+void InstallConsoleFilter()
+{
+    QtMessageHandler previous = qInstallMessageHandler(Filter);
+    // Installed twice (tests): keep the first handler behind the filter.
+    if (previous != Filter)
+        g_previous = previous;
+    QuietSoundLibrary();
+}

@@ -1,0 +1,4 @@
+#include "app/console_noise.h"
+
+// Windows' sound calls print nothing.
+void QuietSoundLibrary() {}
