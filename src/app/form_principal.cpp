@@ -6,6 +6,7 @@
 #include "sync/event_log.h"
 #include "sync/turnstile_settings.h"
 #include "system/kr_windows.h"
+#include "system/launch.h"
 #include "system/wide_text.h"
 #include "uikit/kr_guard.h"
 #include "uikit/kr_message.h"
@@ -13,11 +14,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -74,15 +78,7 @@ TFrmPrincipal::TFrmPrincipal(QWidget *parent, bool runFormCreate)
     CreateControls();
     CenterOnScreen();
 
-    TI = new QSystemTrayIcon(TrayArtwork(), this);
-    TI->setToolTip(QStringLiteral("Catraca Kolde"));
-    connect(TI, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::DoubleClick)
-            TIDblClick();
-    });
-    // Shown even where no notification area exists yet: on a desktop whose
-    // panel starts after this program, the icon appears once it is there.
-    TI->show();
+    CreateTrayIcon();
 
     // The window sees Esc, F2 and F3 before whichever control has the focus.
     qApp->installEventFilter(this);
@@ -241,6 +237,39 @@ void TFrmPrincipal::CreateControls()
     outer->addLayout(content, 1);
     // Tab order follows creation order: fields, check box, buttons.
 
+}
+
+void TFrmPrincipal::CreateTrayIcon()
+{
+    TI = new QSystemTrayIcon(TrayArtwork(), this);
+    connect(TI, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick)
+            TIDblClick();
+    });
+
+    // Parentless, as Qt asks of a tray menu; owned through the window.
+    TrayMenu = new QMenu;
+    TrayMenu->setObjectName(QStringLiteral("TrayMenu"));
+    connect(this, &QObject::destroyed, TrayMenu, &QObject::deleteLater);
+    ActAbrir = TrayMenu->addAction(QStringLiteral("&Abrir"), this, &TFrmPrincipal::AbrirClick);
+    TrayMenu->setDefaultAction(ActAbrir);
+    TrayMenu->addSeparator();
+    // Exactly what F2 and F3 do, refusals included.
+    ActConectar = TrayMenu->addAction(QStringLiteral("&Conectar"), this, [this] { FormKeyDown(Qt::Key_F2); });
+    ActDesconectar = TrayMenu->addAction(QStringLiteral("&Desconectar"), this, [this] { FormKeyDown(Qt::Key_F3); });
+    TrayMenu->addSeparator();
+    ActRegistro = TrayMenu->addAction(QStringLiteral("Abrir &registro de eventos"), this,
+                                      &TFrmPrincipal::AbrirRegistroClick);
+    TrayMenu->addSeparator();
+    // As "Fechar ESC" does.
+    ActSair = TrayMenu->addAction(QStringLiteral("&Sair"), this, [this] { FormKeyDown(Qt::Key_Escape); });
+    TI->setContextMenu(TrayMenu);
+    ActDesconectar->setVisible(false);
+
+    UpdateToolTip();
+    // Shown even where no notification area exists yet: on a desktop whose
+    // panel starts after this program, the icon appears once it is there.
+    TI->show();
 }
 
 void TFrmPrincipal::CenterOnScreen()
@@ -406,6 +435,10 @@ void TFrmPrincipal::AtualizaBotoes()
         const bool connected = m_turnstileConnected;
         BtnConectar->setEnabled(!connected);
         BtnDesconectar->setEnabled(connected);
+        if (ActConectar) {
+            ActConectar->setVisible(!connected);
+            ActDesconectar->setVisible(connected);
+        }
     });
 }
 
@@ -430,6 +463,29 @@ void TFrmPrincipal::TIDblClick()
         showNormal();
         raise();
         activateWindow();
+    });
+}
+
+void TFrmPrincipal::AbrirClick()
+{
+    Guarded([this] {
+        TIDblClick();
+        if (isMinimized())
+            showNormal();
+        raise();
+        activateWindow();
+    });
+}
+
+void TFrmPrincipal::AbrirRegistroClick()
+{
+    Guarded([this] {
+        const QString path = EventLogPath();
+        if (!QFileInfo::exists(path)) {
+            ShowErrorMessage(QStringLiteral("Erro"), QStringLiteral("O registro de eventos não foi encontrado: ") + path);
+            return;
+        }
+        platform::ExecShell(QDir::toNativeSeparators(path).toStdWString(), std::wstring(), 1);
     });
 }
 
