@@ -8,7 +8,7 @@ packages=(
   firebird3.0-server firebird-dev libfbclient2
   mariadb-server mariadb-client libmariadb-dev
   libcanberra-dev
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps imagemagick trayer xdotool
   # Faces with Arial's and Tahoma's widths, which the windows were laid out
   # for (the program registers Wine's Tahoma itself).
   fonts-liberation fonts-wine
