@@ -204,6 +204,12 @@ void TestTextsFit::theDesignFacesAreThere()
     const QString arial = ResolvedFamily(QStringLiteral("Arial"));
     QVERIFY2(arial == QStringLiteral("Arial") || arial == QStringLiteral("Liberation Sans"), qPrintable(arial));
     QCOMPARE(ResolvedFamily(QStringLiteral("Tahoma")), QStringLiteral("Tahoma"));
+    // Bold from its own face, not a regular one.
+    TFrmPrincipal form(nullptr, false);
+    const QFontInfo status(form.LblStatus->font());
+    QCOMPARE(status.family(), QStringLiteral("Tahoma"));
+    QVERIFY2(status.bold(), qPrintable(status.styleName()));
+    QCOMPARE(QFontInfo(form.LblMemoria->font()).family(), QStringLiteral("Tahoma"));
 }
 
 void TestTextsFit::mainWindowInEveryState()
