@@ -7,11 +7,14 @@ namespace {
 QtMessageHandler g_previous = nullptr;
 
 // Each entry was seen on a Linux desktop with nothing wrong: the X11 tray
-// support and the offscreen plugin report calls they leave unimplemented.
+// support and the offscreen plugin report calls they leave unimplemented,
+// and a session without a runtime folder (a start as root or as a service)
+// gets a private one, which the program never uses.
 const char *const HarmlessFragments[] = {
     "QPlatformNativeInterface::systemTrayWindowChanged",
     "propagateSizeHints",
     "This plugin does not support",
+    "QStandardPaths: XDG_RUNTIME_DIR not set",
 };
 
 void Filter(QtMsgType type, const QMessageLogContext &context, const QString &text)

@@ -58,6 +58,10 @@ void TestConsoleNoise::knownHarmlessMessages()
                                      QStringLiteral("QPlatformNativeInterface::systemTrayWindowChanged() not implemented")));
     QVERIFY(IsHarmlessLibraryMessage(QtWarningMsg, QStringLiteral("This plugin does not support propagateSizeHints()")));
     QVERIFY(IsHarmlessLibraryMessage(QtDebugMsg, QStringLiteral("This plugin does not support raise()")));
+    QVERIFY(IsHarmlessLibraryMessage(QtWarningMsg, QStringLiteral("QStandardPaths: XDG_RUNTIME_DIR not set, defaulting "
+                                                                  "to '/tmp/runtime-root'")));
+    QVERIFY(!IsHarmlessLibraryMessage(QtWarningMsg, QStringLiteral("QStandardPaths: wrong permissions on runtime "
+                                                                   "directory /run/user/0, 0755 instead of 0700")));
     // The same words in a critical message are news.
     QVERIFY(!IsHarmlessLibraryMessage(QtCriticalMsg, QStringLiteral("This plugin does not support propagateSizeHints()")));
     QVERIFY(!IsHarmlessLibraryMessage(QtWarningMsg, QStringLiteral("QSystemTrayIcon::setVisible: No Icon set")));
