@@ -1,5 +1,6 @@
 #include "app/console_noise.h"
 
+#include "app/quiet_sound_library.h"
 #include <QStringList>
 
 namespace {

@@ -15,6 +15,3 @@ bool IsHarmlessLibraryMessage(QtMsgType type, const QString &text);
 // sound library's own error printing (on a machine without a sound card it
 // prints several lines per alert; the alert then falls back to a beep).
 void InstallConsoleFilter();
-
-// The platform part: the sound library's error printing.
-void QuietSoundLibrary();

@@ -13,10 +13,10 @@ list(APPEND GUI_SOURCES
   app/single_instance.cpp
 )
 list(APPEND POSIX_SOURCES
-  app/console_noise_posix.cpp
+  app/quiet_sound_library_posix.cpp
   app/termination_signals_posix.cpp
 )
 list(APPEND WIN_SOURCES
-  app/console_noise_win.cpp
+  app/quiet_sound_library_win.cpp
   app/termination_signals_win.cpp
 )

@@ -1,6 +1,7 @@
 // What libraries print about themselves stays out of the console; what
 // could be a real problem still gets through.
 #include "app/console_noise.h"
+#include "app/quiet_sound_library.h"
 
 #include <QTemporaryFile>
 #include <QtTest>

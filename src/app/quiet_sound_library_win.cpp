@@ -1,4 +1,4 @@
-#include "app/console_noise.h"
+#include "app/quiet_sound_library.h"
 
 // Windows' sound calls print nothing.
 void QuietSoundLibrary() {}
