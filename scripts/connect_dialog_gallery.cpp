@@ -3,6 +3,7 @@
 // scratch installation folder, so the user's theme settings are the defaults.
 //   connect_dialog_gallery collapsed|expanded
 #include "app/app_env.h"
+#include "app/app_fonts.h"
 #include "erp/kr_database_formconnect.h"
 #include "erp/kr_inifile.h"
 #include "erp/kr_scramble.h"
@@ -15,6 +16,8 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // The faces the program itself uses.
+    UseDesignFonts();
     const bool expanded = argc > 1 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("expanded");
     QTemporaryDir folder;
     SetExecutableFolderForTesting(folder.path());

@@ -8,7 +8,10 @@ packages=(
   firebird3.0-server firebird-dev libfbclient2
   mariadb-server mariadb-client libmariadb-dev
   libcanberra-dev
-  xvfb xauth x11-apps imagemagick fonts-liberation xdotool
+  xvfb xauth x11-apps imagemagick trayer xdotool
+  # Faces with Arial's and Tahoma's widths, which the windows were laid out
+  # for (the program registers Wine's Tahoma itself).
+  fonts-liberation fonts-wine
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 wine64
 )

@@ -2,6 +2,7 @@
 // panels, on the current display, for scripts/uikit-screenshots.sh to capture.
 //   uikit_gallery dialog <kind 0..4>
 //   uikit_gallery controls
+#include "app/app_fonts.h"
 #include "uikit/kr_comboradiobox.h"
 #include "uikit/kr_controls.h"
 #include "uikit/kr_dialog_form.h"
@@ -131,6 +132,8 @@ QWidget *ControlsSheet()
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // The faces the program itself uses.
+    UseDesignFonts();
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("controls");
     if (mode == QLatin1String("dialog")) {
         auto *dialog = new TFrmDialog;

@@ -6,6 +6,7 @@
 #include "sync/event_log.h"
 #include "sync/turnstile_settings.h"
 #include "system/kr_windows.h"
+#include "system/launch.h"
 #include "system/wide_text.h"
 #include "uikit/kr_error_box.h"
 #include "uikit/kr_guard.h"
@@ -14,11 +15,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -75,15 +79,7 @@ TFrmPrincipal::TFrmPrincipal(QWidget *parent, bool runFormCreate)
     CreateControls();
     CenterOnScreen();
 
-    TI = new QSystemTrayIcon(TrayArtwork(), this);
-    TI->setToolTip(QStringLiteral("Catraca Kolde"));
-    connect(TI, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::DoubleClick)
-            TIDblClick();
-    });
-    // Shown even where no notification area exists yet: on a desktop whose
-    // panel starts after this program, the icon appears once it is there.
-    TI->show();
+    CreateTrayIcon();
 
     // The window sees Esc, F2 and F3 before whichever control has the focus.
     qApp->installEventFilter(this);
@@ -106,6 +102,9 @@ TFrmPrincipal::~TFrmPrincipal()
 
 void TFrmPrincipal::CreateControls()
 {
+    // The window was laid out in Tahoma 8 (11 pixels): its texts fit in that
+    // face's widths.
+    setFont(PixelFont(font(), {QStringLiteral("Tahoma")}, 11, false));
     PnTitulo = new QLabel(QStringLiteral("Integração com Catracas Ovrex/Miravel"), this);
     PnTitulo->setObjectName(QStringLiteral("PnTitulo"));
     PnTitulo->setAlignment(Qt::AlignCenter);
@@ -210,13 +209,17 @@ void TFrmPrincipal::CreateControls()
     connect(BtnFechar, &QPushButton::clicked, this, &TFrmPrincipal::BtnFecharClick);
 
     auto *bottom = new QHBoxLayout;
+    // The counters' two lines need every pixel the three buttons leave.
+    bottom->setSpacing(6);
     bottom->addWidget(LblMemoria, 1);
     bottom->addWidget(BtnConectar);
     bottom->addWidget(BtnDesconectar);
     bottom->addWidget(BtnFechar);
 
     auto *content = new QVBoxLayout;
-    content->setContentsMargins(16, 10, 16, 12);
+    // The widest status, "SEM CONEXÃO COM A CATRACA" in bold Tahoma 33,
+    // needs 528 of the window's 556 pixels.
+    content->setContentsMargins(12, 10, 12, 12);
     content->setSpacing(10);
     content->addWidget(LblConectado);
     content->addLayout(fields);
@@ -235,6 +238,39 @@ void TFrmPrincipal::CreateControls()
     outer->addLayout(content, 1);
     // Tab order follows creation order: fields, check box, buttons.
 
+}
+
+void TFrmPrincipal::CreateTrayIcon()
+{
+    TI = new QSystemTrayIcon(TrayArtwork(), this);
+    connect(TI, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick)
+            TIDblClick();
+    });
+
+    // Parentless, as Qt asks of a tray menu; owned through the window.
+    TrayMenu = new QMenu;
+    TrayMenu->setObjectName(QStringLiteral("TrayMenu"));
+    connect(this, &QObject::destroyed, TrayMenu, &QObject::deleteLater);
+    ActAbrir = TrayMenu->addAction(QStringLiteral("&Abrir"), this, &TFrmPrincipal::AbrirClick);
+    TrayMenu->setDefaultAction(ActAbrir);
+    TrayMenu->addSeparator();
+    // Exactly what F2 and F3 do, refusals included.
+    ActConectar = TrayMenu->addAction(QStringLiteral("&Conectar"), this, [this] { FormKeyDown(Qt::Key_F2); });
+    ActDesconectar = TrayMenu->addAction(QStringLiteral("&Desconectar"), this, [this] { FormKeyDown(Qt::Key_F3); });
+    TrayMenu->addSeparator();
+    ActRegistro = TrayMenu->addAction(QStringLiteral("Abrir &registro de eventos"), this,
+                                      &TFrmPrincipal::AbrirRegistroClick);
+    TrayMenu->addSeparator();
+    // As "Fechar ESC" does.
+    ActSair = TrayMenu->addAction(QStringLiteral("&Sair"), this, [this] { FormKeyDown(Qt::Key_Escape); });
+    TI->setContextMenu(TrayMenu);
+    ActDesconectar->setVisible(false);
+
+    UpdateToolTip();
+    // Shown even where no notification area exists yet: on a desktop whose
+    // panel starts after this program, the icon appears once it is there.
+    TI->show();
 }
 
 void TFrmPrincipal::CenterOnScreen()
@@ -409,6 +445,10 @@ void TFrmPrincipal::AtualizaBotoes()
         const bool connected = m_turnstileConnected;
         BtnConectar->setEnabled(!connected);
         BtnDesconectar->setEnabled(connected);
+        if (ActConectar) {
+            ActConectar->setVisible(!connected);
+            ActDesconectar->setVisible(connected);
+        }
     });
 }
 
@@ -433,6 +473,29 @@ void TFrmPrincipal::TIDblClick()
         showNormal();
         raise();
         activateWindow();
+    });
+}
+
+void TFrmPrincipal::AbrirClick()
+{
+    Guarded([this] {
+        TIDblClick();
+        if (isMinimized())
+            showNormal();
+        raise();
+        activateWindow();
+    });
+}
+
+void TFrmPrincipal::AbrirRegistroClick()
+{
+    Guarded([this] {
+        const QString path = EventLogPath();
+        if (!QFileInfo::exists(path)) {
+            ShowErrorMessage(QStringLiteral("Erro"), QStringLiteral("O registro de eventos não foi encontrado: ") + path);
+            return;
+        }
+        platform::ExecShell(QDir::toNativeSeparators(path).toStdWString(), std::wstring(), 1);
     });
 }
 

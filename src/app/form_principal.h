@@ -6,14 +6,17 @@
 #include "sync/sync_engine.h"
 
 #include <QColor>
+#include <QDateTime>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
 #include <optional>
 
+class QAction;
 class QCheckBox;
 class QLabel;
+class QMenu;
 
 class QLineEdit;
 class QPushButton;
@@ -69,6 +72,12 @@ public:
     void CkIniciaClick();
     void AppMinimize();
     void TIDblClick();
+    // The tray menu's "Abrir": the window back in front, also when it is
+    // only minimised or behind others.
+    void AbrirClick();
+    // The tray menu's "Abrir registro de eventos": the log file in the
+    // system's viewer.
+    void AbrirRegistroClick();
 
     // Minimising hides to the tray only while the handler is attached.
     void SetAppMinimizeAttached(bool attached) { m_appMinimizeAttached = attached; }
@@ -94,6 +103,14 @@ public:
     QPushButton *BtnDesconectar = nullptr;
     QPushButton *BtnFechar = nullptr;
     QSystemTrayIcon *TI = nullptr;
+    // The icon's menu; of Conectar and Desconectar only the one that
+    // applies is visible, as only its button is enabled.
+    QMenu *TrayMenu = nullptr;
+    QAction *ActAbrir = nullptr;
+    QAction *ActConectar = nullptr;
+    QAction *ActDesconectar = nullptr;
+    QAction *ActRegistro = nullptr;
+    QAction *ActSair = nullptr;
 
     // The ERP connection and its transaction, used by DBManager while
     // start-up connects (and asks the user); then closed, and only their
@@ -114,6 +131,8 @@ public:
 signals:
     // The window was closed: the program ends.
     void Closed();
+    // A tray notification was raised with this text.
+    void BalloonShown(const QString &text);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -122,6 +141,7 @@ protected:
 
 private:
     void CreateControls();
+    void CreateTrayIcon();
     void CenterOnScreen();
     // Moves the focus to the connect or disconnect button; false when the
     // button is disabled and its action must not run.
@@ -135,6 +155,7 @@ private:
     void ShowFailure(const QString &message, bool userAction);
     void CloseFailureBox();
     void SetTrayState(TSyncTrayState state);
+    void UpdateToolTip();
     void Balloon(const QString &text, bool warning);
 
     bool m_appMinimizeAttached = false;
@@ -146,4 +167,7 @@ private:
     bool m_erpLost = false;
     QPointer<QMessageBox> m_failureBox;
     TSyncTrayState m_trayState = TSyncTrayState::Waiting;
+    QDateTime m_lastSynchronised;
+    int m_openTabs = -1;
+    QString m_lastError;
 };

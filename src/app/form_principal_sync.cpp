@@ -4,6 +4,7 @@
 #include "app/app_env.h"
 #include "app/form_principal.h"
 #include "app/product_detection.h"
+#include "app/tray_tooltip.h"
 #include "erp/kr_database.h"
 #include "erp/kr_revenda.h"
 #include "sync/event_log.h"
@@ -124,6 +125,26 @@ void TFrmPrincipal::ConnectEngine()
     connect(engine, &TSyncEngine::ErpAvailableChanged, this, &TFrmPrincipal::OnErpAvailableChanged);
     connect(engine, &TSyncEngine::Failure, this, &TFrmPrincipal::ShowFailure);
     connect(engine, &TSyncEngine::FailureEnded, this, &TFrmPrincipal::CloseFailureBox);
+    connect(engine, &TSyncEngine::FailureEnded, this, [this] {
+        m_lastError.clear();
+        UpdateToolTip();
+    });
+    connect(engine, &TSyncEngine::LastErrorChanged, this, [this](const QString &message) {
+        m_lastError = message;
+        UpdateToolTip();
+    });
+    connect(engine, &TSyncEngine::OpenTabsCounted, this, [this](int open) {
+        m_openTabs = open;
+        UpdateToolTip();
+    });
+    connect(engine, &TSyncEngine::CycleEnded, this, [this](bool synchronised) {
+        if (!synchronised)
+            return;
+        // Taken on arrival: a queued signal is late by far less than the
+        // seconds the tooltip shows.
+        m_lastSynchronised = QDateTime::currentDateTime();
+        UpdateToolTip();
+    });
 }
 
 void TFrmPrincipal::OnTurnstileConnectedChanged(bool connected)
@@ -153,9 +174,10 @@ void TFrmPrincipal::OnErpAvailableChanged(bool available)
 
 void TFrmPrincipal::Balloon(const QString &text, bool warning)
 {
-    if (TI)
-        TI->showMessage(QStringLiteral("Catraca Kolde"), text,
-                        warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
+    if (!TI)
+        return;
+    TI->showMessage(QStringLiteral("Catraca Kolde"), text, warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
+    emit BalloonShown(text);
 }
 
 void TFrmPrincipal::ShowFailure(const QString &message, bool userAction)
@@ -190,19 +212,27 @@ void TFrmPrincipal::SetTrayState(TSyncTrayState state)
     switch (state) {
     case TSyncTrayState::Waiting:
         TI->setIcon(TrayArtwork(TrayBadge::None));
-        TI->setToolTip(QStringLiteral("Catraca Kolde"));
         break;
     case TSyncTrayState::Synchronised:
         TI->setIcon(TrayArtwork(TrayBadge::Green));
-        TI->setToolTip(QStringLiteral("Catraca Kolde - sincronizado"));
         break;
     case TSyncTrayState::Failing:
         TI->setIcon(TrayArtwork(TrayBadge::Red));
-        TI->setToolTip(QStringLiteral("Catraca Kolde - falha na sincronização"));
         break;
     case TSyncTrayState::Disconnected:
         TI->setIcon(TrayArtwork(TrayBadge::Grey));
-        TI->setToolTip(QStringLiteral("Catraca Kolde - sem conexão com a catraca"));
         break;
     }
+    UpdateToolTip();
+}
+
+void TFrmPrincipal::UpdateToolTip()
+{
+    if (!TI)
+        return;
+    const QString text =
+        TrayTooltip({m_trayState, m_lastSynchronised, m_openTabs, m_lastError}, QDateTime::currentDateTime());
+    // Rewriting an unchanged tooltip makes some tray hosts redraw the icon.
+    if (TI->toolTip() != text)
+        TI->setToolTip(text);
 }

@@ -1,4 +1,6 @@
 #include "app/app_env.h"
+#include "app/app_fonts.h"
+#include "app/console_noise.h"
 #include "app/form_principal.h"
 #include "app/product_detection.h"
 #include "app/single_instance.h"
@@ -100,11 +102,15 @@ bool IsHeadless(int argc, char **argv)
 int main(int argc, char **argv)
 {
     const bool headless = IsHeadless(argc, argv);
+    // Before the platform plugin loads: it speaks while it starts.
+    InstallConsoleFilter();
     std::unique_ptr<QCoreApplication> app;
     if (headless)
         app = std::make_unique<QCoreApplication>(argc, argv);
     else
         app = std::make_unique<QApplication>(argc, argv);
+    if (!headless)
+        UseDesignFonts();
     // The name, not the display name: Linux window managers would append a
     // display name to every caption.
     QCoreApplication::setApplicationName(QStringLiteral("Integração com Catracas Ovrex/Miravel"));

@@ -51,6 +51,13 @@ QString withIniExtension(const QString &path)
 
 } // namespace
 
+QString ErpConnectionString(const QString &host, const QString &port, const QString &databasePath)
+{
+    if (port.trimmed().isEmpty())
+        return host + QLatin1Char(':') + databasePath;
+    return host + QLatin1Char('/') + port + QLatin1Char(':') + databasePath;
+}
+
 TConnectEntries IConnectPrompt::EntriesToShow()
 {
     if (m_hasPreset) {
@@ -262,8 +269,7 @@ void TKRDBManager::ApplySettings(const QString &path)
     database.CloseDataSets();
     database.Close();
 
-    database.DatabaseName = port.trimmed().isEmpty() ? host + QLatin1Char(':') + databasePath
-                                                     : host + QLatin1Char('/') + port + QLatin1Char(':') + databasePath;
+    database.DatabaseName = ErpConnectionString(host, port, databasePath);
     database.Params[0] = QStringLiteral("user_name=") + (advanced ? user : QStringLiteral("SYSDBA"));
     database.Params[1] = QStringLiteral("password=") + (advanced ? password : QStringLiteral("vellowtip"));
     if (!database.Params.join(QLatin1Char('\n')).contains(QStringLiteral("lc_ctype")))

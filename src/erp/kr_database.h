@@ -21,6 +21,10 @@ struct TConnectEntries {
     bool Advanced = false; // CkConfig
 };
 
+// The Firebird connection string: host ":" path, or host "/" port ":" path
+// when a port is given (blank counts as none).
+QString ErpConnectionString(const QString &host, const QString &port, const QString &databasePath);
+
 // The connection prompt as the manager sees it. The widget layer implements
 // it; the manager never includes widgets.
 class IConnectPrompt

@@ -398,7 +398,10 @@ QString TFrmKRDBConnect::Caminho()
     TracePoint("TFrmKRDBConnect.Caminho : String", "DBIBXCONECT71");
     if (EdtIP->text().trimmed().isEmpty())
         EdtIP->setText(LocalHost);
-    return EdtIP->text() + QLatin1Char(':') + EdtLocal->text();
+    // The same string the connection made after "Conectar F3" uses, port
+    // included: a test that left the port out would fail a configuration
+    // that works, or pass one that does not.
+    return ErpConnectionString(EdtIP->text(), EdtPorta->text(), EdtLocal->text());
 }
 
 void TFrmKRDBConnect::Avancado(bool expanded)

@@ -41,8 +41,9 @@ public:
     // value never reaches the event loop as an exception.
     void FormShow();
     void FormKeyDown(int key);
-    // The connection string the test uses: host ":" path, never the port. A
-    // blank host becomes 127.0.0.1 in the field itself.
+    // The connection string the test uses, as the connection builds it:
+    // host ":" path, or host "/" port ":" path. A blank host becomes
+    // 127.0.0.1 in the field itself.
     QString Caminho();
     void Avancado(bool expanded);
     void BtnTestarClick();

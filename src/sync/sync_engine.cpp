@@ -260,6 +260,7 @@ void TSyncEngine::HandleOutcome(const CycleOutcome &outcome)
 {
     if (outcome.kind == CycleOutcome::Skipped)
         return;
+    emit OpenTabsCounted(m_sincro.Abertas);
     for (const QString &line : outcome.writes)
         LogEvent(line);
     LogOncePerEpisode(outcome.skippedRows, m_skippedLogged,
@@ -298,8 +299,10 @@ void TSyncEngine::HandleOutcome(const CycleOutcome &outcome)
 void TSyncEngine::ReportFailure(const QString &message, bool userAction)
 {
     // A failure that repeats every cycle is written once, not every 2 s.
-    if (message != m_lastFailureLogged)
+    if (message != m_lastFailureLogged) {
         LogEvent(QStringLiteral("Falha na sincronização: ") + message);
+        emit LastErrorChanged(message);
+    }
     m_lastFailureLogged = message;
     if (userAction || !m_failing)
         emit Failure(message, userAction);

@@ -61,6 +61,11 @@ signals:
     void FailureEnded();
     // One cycle ended (tests and the tooltip read the time).
     void CycleEnded(bool synchronised);
+    // The open tabs the turnstile was told of, after each cycle that ran.
+    void OpenTabsCounted(int open);
+    // The failure now reported, each time it differs from the one before
+    // within an episode; FailureEnded closes the episode.
+    void LastErrorChanged(const QString &message);
     void Stopped();
 
 private:

@@ -1,5 +1,7 @@
 #include "app/app_env.h"
 #include "app/form_principal.h"
+#include "app/tray_tooltip.h"
+#include "sync/event_log.h"
 #include "uikit/kr_guard.h"
 #include "uikit/kr_message.h"
 #include "uikit/kr_trace.h"
@@ -7,7 +9,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QRegularExpression>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -47,6 +53,14 @@ private slots:
     void minimiseHidesToTray();
     void minimiseWithoutTrayKeepsWindowReachable();
     void minimiseBeforeHandlerAttachedKeepsWindow();
+
+    void trayMenuOffersWhatApplies();
+    void trayMenuConnectsAndDisconnectsAsF2AndF3Do();
+    void trayMenuConnectIsRefusedAsF2Is();
+    void trayMenuOpenBringsTheWindowBack();
+    void trayMenuQuitEndsAsCloseDoes();
+    void trayMenuOpensTheLogWithTheSystemViewer();
+    void trayTooltipTellsTheFacts();
 
 private:
     std::unique_ptr<TFrmPrincipal> ShownForm();
@@ -191,7 +205,7 @@ void TestFormPrincipal::timerAndTrayIcon()
     const auto *timer = m_form->Sync.Engine()->findChild<QTimer *>(QStringLiteral("TMSincro"));
     QVERIFY(timer);
     QCOMPARE(TSyncEngine::TickMs, 2000);
-    QCOMPARE(m_form->TI->toolTip(), QStringLiteral("Catraca Kolde"));
+    QCOMPARE(m_form->TI->toolTip().section(QLatin1Char('\n'), 0, 0), QStringLiteral("Catraca Kolde"));
     QVERIFY(!m_form->TI->icon().isNull());
 }
 
@@ -391,6 +405,204 @@ void TestFormPrincipal::minimiseBeforeHandlerAttachedKeepsWindow()
     form->SetAppMinimizeAttached(true);
     form->FormDestroy();
     QVERIFY(!form->AppMinimizeAttached());
+}
+
+namespace {
+// The menu as the user sees it: visible entries, without their key marks.
+QStringList VisibleEntries(const QMenu *menu)
+{
+    QStringList entries;
+    for (const QAction *a : menu->actions()) {
+        if (a->isVisible() && !a->isSeparator())
+            entries << a->text().remove(QLatin1Char('&'));
+    }
+    return entries;
+}
+} // namespace
+
+void TestFormPrincipal::trayMenuOffersWhatApplies()
+{
+    QCOMPARE(m_form->TI->contextMenu(), m_form->TrayMenu);
+    const QStringList disconnected{QStringLiteral("Abrir"), QStringLiteral("Conectar"),
+                                   QStringLiteral("Abrir registro de eventos"), QStringLiteral("Sair")};
+    QCOMPARE(VisibleEntries(m_form->TrayMenu), disconnected);
+    // What the engine publishes, delivered at once on this thread.
+    emit m_form->Sync.Engine()->TurnstileConnectedChanged(true);
+    QCOMPARE(VisibleEntries(m_form->TrayMenu),
+             (QStringList{QStringLiteral("Abrir"), QStringLiteral("Desconectar"),
+                          QStringLiteral("Abrir registro de eventos"), QStringLiteral("Sair")}));
+    emit m_form->Sync.Engine()->TurnstileConnectedChanged(false);
+    QCOMPARE(VisibleEntries(m_form->TrayMenu), disconnected);
+}
+
+void TestFormPrincipal::trayMenuConnectsAndDisconnectsAsF2AndF3Do()
+{
+    auto form = ShownForm();
+    int failures = 0;
+    int trayStates = 0;
+    connect(form->Sync.Engine(), &TSyncEngine::Failure, form.get(), [&failures] { ++failures; });
+    connect(form->Sync.Engine(), &TSyncEngine::TrayStateChanged, form.get(), [&trayStates] { ++trayStates; });
+    QStringList focusTrail;
+    const auto trail = connect(qApp, &QApplication::focusChanged, this, [&](QWidget *, QWidget *now) {
+        if (now)
+            focusTrail << now->objectName();
+    });
+    // Without dbxconnections.ini the connect ends in its failure box, as F2's.
+    form->ActConectar->trigger();
+    QTRY_COMPARE(failures, 1);
+    QVERIFY(!focusTrail.isEmpty());
+    QCOMPARE(focusTrail.first(), QStringLiteral("BtnConectar"));
+    if (form->FailureBox())
+        form->FailureBox()->close();
+    disconnect(trail);
+    form->ActDesconectar->trigger();
+    QTRY_COMPARE(trayStates, 1);
+    QCOMPARE(form->focusWidget(), form->BtnDesconectar);
+    QCOMPARE(form->CurrentTrayState(), TSyncTrayState::Disconnected);
+    QVERIFY(form->isVisible());
+}
+
+void TestFormPrincipal::trayMenuConnectIsRefusedAsF2Is()
+{
+    auto form = ShownForm();
+    form->BtnConectar->setEnabled(false);
+    form->EdtPOR->setFocus();
+    int failures = 0;
+    connect(form->Sync.Engine(), &TSyncEngine::Failure, form.get(), [&failures] { ++failures; });
+    form->ActConectar->trigger();
+    QTest::qWait(200);
+    QCOMPARE(failures, 0);
+    QCOMPARE(QApplication::focusWidget(), form->EdtPOR);
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestFormPrincipal::trayMenuOpenBringsTheWindowBack()
+{
+    SetArgumentsForTesting({QStringLiteral("HIDE")});
+    m_form->ShowAtStart();
+    QVERIFY(!m_form->isVisible());
+    m_form->ActAbrir->trigger();
+    QVERIFY(m_form->isVisible());
+    QVERIFY(!m_form->isMinimized());
+    // Unlike the double-click, also from the task bar's minimised state.
+    m_form->showMinimized();
+    QTRY_VERIFY(m_form->isMinimized());
+    m_form->ActAbrir->trigger();
+    QTRY_VERIFY(!m_form->isMinimized());
+    QVERIFY(m_form->isVisible());
+}
+
+void TestFormPrincipal::trayMenuQuitEndsAsCloseDoes()
+{
+    SetArgumentsForTesting({QStringLiteral("HIDE")});
+    m_form->ShowAtStart();
+    QSignalSpy closed(m_form.get(), &TFrmPrincipal::Closed);
+    m_form->ActSair->trigger();
+    QCOMPARE(closed.count(), 1);
+    // And from the open window, as "Fechar ESC".
+    auto form = std::make_unique<TFrmPrincipal>(nullptr, false);
+    QSignalSpy shownClosed(form.get(), &TFrmPrincipal::Closed);
+    form->show();
+    form->ActSair->trigger();
+    QCOMPARE(shownClosed.count(), 1);
+    QVERIFY(!form->isVisible());
+}
+
+void TestFormPrincipal::trayMenuOpensTheLogWithTheSystemViewer()
+{
+    LogEvent(QStringLiteral("linha de teste"));
+    QVERIFY(QFileInfo::exists(EventLogPath()));
+    // A viewer of our own in front of the system's: it writes what it was
+    // asked to open.
+    QTemporaryDir bin;
+    const QString marker = bin.filePath(QStringLiteral("opened"));
+    QFile viewer(bin.filePath(QStringLiteral("xdg-open")));
+    QVERIFY(viewer.open(QIODevice::WriteOnly));
+    viewer.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(marker).toUtf8());
+    viewer.close();
+    viewer.setPermissions(viewer.permissions() | QFileDevice::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+    m_form->ActRegistro->trigger();
+    qputenv("PATH", path);
+    QTRY_VERIFY(QFileInfo(marker).size() > 0);
+    QFile opened(marker);
+    QVERIFY(opened.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(opened.readAll()), EventLogPath());
+    QVERIFY(m_messages.isEmpty());
+
+    // No log yet (a folder that cannot be written): said, not opened.
+    QFile::remove(EventLogPath());
+    m_form->ActRegistro->trigger();
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().startsWith(QStringLiteral("Erro: O registro de eventos não foi encontrado: ")),
+             qPrintable(m_messages.first()));
+}
+
+void TestFormPrincipal::trayTooltipTellsTheFacts()
+{
+    const QDateTime now(QDate(2026, 12, 9), QTime(14, 3, 22));
+    TTrayFacts facts;
+    QCOMPARE(TrayTooltip(facts, now), QStringLiteral("Catraca Kolde\nÚltima sincronização: nenhuma"));
+    facts.state = TSyncTrayState::Synchronised;
+    facts.lastSynchronised = now.addSecs(-2);
+    facts.openTabs = 3;
+    QCOMPARE(TrayTooltip(facts, now),
+             QStringLiteral("Catraca Kolde - sincronizado\nÚltima sincronização: 14:03:20\nComandas abertas: 3"));
+    // From another day the date is told too.
+    QCOMPARE(TrayTooltip(facts, now.addDays(1)).section(QLatin1Char('\n'), 1, 1),
+             QStringLiteral("Última sincronização: 09/12 14:03"));
+
+    // While failing, the error: whole when it fits, without its address and
+    // then cut when it does not; never past the classic tray's 127.
+    facts.state = TSyncTrayState::Failing;
+    facts.lastError = QStringLiteral("Falha ao ler o banco de dados do ERP");
+    QCOMPARE(TrayTooltip(facts, now), QStringLiteral("Catraca Kolde - falha\nÚltima sincronização: 14:03:20\n"
+                                                     "Comandas abertas: 3\nFalha ao ler o banco de dados do ERP"));
+    facts.state = TSyncTrayState::Disconnected;
+    facts.lastError = QStringLiteral("Sem conexão com o banco da catraca (127.0.0.1:3307): Can't connect to server on "
+                                     "'127.0.0.1' (111)");
+    QString tip = TrayTooltip(facts, now);
+    QVERIFY2(tip.size() <= TrayTooltipMaxLength, qPrintable(tip));
+    QCOMPARE(tip.section(QLatin1Char('\n'), 3), QStringLiteral("Sem conexão com o banco da catraca: Can't conne…"));
+    QCOMPARE(tip.size(), TrayTooltipMaxLength);
+    // Room for what failed but hardly any of the server's words: what failed.
+    facts.openTabs = 99999;
+    QCOMPARE(TrayTooltip(facts, now).section(QLatin1Char('\n'), 3), QStringLiteral("Sem conexão com o banco da catraca"));
+    // With more room, as much of the server's words as fits.
+    facts.openTabs = -1;
+    facts.lastSynchronised = QDateTime();
+    tip = TrayTooltip(facts, now);
+    QVERIFY2(tip.size() <= TrayTooltipMaxLength, qPrintable(tip));
+    QVERIFY2(tip.section(QLatin1Char('\n'), 2).startsWith(QStringLiteral("Sem conexão com o banco da catraca: Can't")),
+             qPrintable(tip));
+    QVERIFY(tip.endsWith(QChar(0x2026)));
+    facts.lastError = QString(400, QLatin1Char('x'));
+    tip = TrayTooltip(facts, now);
+    QCOMPARE(tip.size(), TrayTooltipMaxLength);
+    QVERIFY(tip.endsWith(QChar(0x2026)));
+
+    // The window's icon carries it: the engine's facts as they arrive.
+    TSyncEngine *engine = m_form->Sync.Engine();
+    emit engine->TrayStateChanged(TSyncTrayState::Synchronised);
+    emit engine->OpenTabsCounted(7);
+    emit engine->CycleEnded(true);
+    QStringList lines = m_form->TI->toolTip().split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), QStringLiteral("Catraca Kolde - sincronizado"));
+    QVERIFY2(QRegularExpression(QStringLiteral("^Última sincronização: \\d\\d:\\d\\d:\\d\\d$")).match(lines.value(1)).hasMatch(),
+             qPrintable(lines.value(1)));
+    QCOMPARE(lines.value(2), QStringLiteral("Comandas abertas: 7"));
+    QCOMPARE(lines.size(), 3);
+    emit engine->TrayStateChanged(TSyncTrayState::Failing);
+    emit engine->LastErrorChanged(QStringLiteral("Falha ao gravar no banco da catraca (127.0.0.1:3307): x"));
+    lines = m_form->TI->toolTip().split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), QStringLiteral("Catraca Kolde - falha"));
+    // Too long with its address: without it.
+    QCOMPARE(lines.value(3), QStringLiteral("Falha ao gravar no banco da catraca: x"));
+    // The episode's end takes the error away.
+    emit engine->FailureEnded();
+    emit engine->TrayStateChanged(TSyncTrayState::Synchronised);
+    QCOMPARE(m_form->TI->toolTip().split(QLatin1Char('\n')).size(), 3);
 }
 
 QTEST_MAIN(TestFormPrincipal)

@@ -105,6 +105,7 @@ private:
     std::unique_ptr<TFrmPrincipal> m_form;
     QStringList m_messages;
     QStringList m_errors;
+    QStringList m_balloons;
     int m_promptShown = 0;
     int m_cycles = 0;
     bool m_restoreComandas = false;
@@ -136,6 +137,7 @@ void TestMainSync::init()
     Sql("mysql-sql", QStringLiteral("delete from cad_comanda"));
     m_messages.clear();
     m_errors.clear();
+    m_balloons.clear();
     m_promptShown = 0;
     m_cycles = 0;
 }
@@ -179,6 +181,7 @@ void TestMainSync::StartForm(const QStringList &arguments)
     // else runs as in the program, on the engine's thread.
     m_form->Sync.Engine()->SetTickMs(250);
     connect(m_form->Sync.Engine(), &TSyncEngine::CycleEnded, m_form.get(), [this] { ++m_cycles; });
+    connect(m_form.get(), &TFrmPrincipal::BalloonShown, this, [this](const QString &text) { m_balloons << text; });
     m_form->FormCreate();
 }
 
@@ -204,7 +207,13 @@ void TestMainSync::cycleShowsSynchronisedAndCounters()
              qPrintable(m_form->LblStatus->text()));
     QCOMPARE(TextColor(m_form->LblStatus), ColorFromBgr(StatusColorDone));
     QCOMPARE(m_form->LblMemoria->text(), QStringLiteral("3 enviadas nesta sessão\n3 comandas abertas"));
-    QCOMPARE(m_form->TI->toolTip(), QStringLiteral("Catraca Kolde - sincronizado"));
+    // The tooltip tells when and how many.
+    QTRY_COMPARE(m_form->TI->toolTip().section(QLatin1Char('\n'), 2), QStringLiteral("Comandas abertas: 3"));
+    QCOMPARE(m_form->TI->toolTip().section(QLatin1Char('\n'), 0, 0), QStringLiteral("Catraca Kolde - sincronizado"));
+    QVERIFY2(QRegularExpression(QStringLiteral("^Última sincronização: \\d\\d:\\d\\d:\\d\\d$"))
+                 .match(m_form->TI->toolTip().section(QLatin1Char('\n'), 1, 1))
+                 .hasMatch(),
+             qPrintable(m_form->TI->toolTip()));
     QCOMPARE(dbtest::TurnstileRows(), QStringLiteral("10:0 12:0 14:0"));
     // The start-up attachment was handed over: no database handle is left
     // on the window's thread.
@@ -237,7 +246,11 @@ void TestMainSync::rejectedWritesShowOneBoxThatClosesByItself()
     QTRY_COMPARE_WITH_TIMEOUT(m_form->LblStatus->text(), QStringLiteral("FALHA NA SINCRONIZAÇÃO"), Patience);
     QCOMPARE(TextColor(m_form->LblStatus), ColorFromBgr(StatusColorFailed));
     QTRY_COMPARE(m_form->CurrentTrayState(), TSyncTrayState::Failing);
-    QCOMPARE(m_form->TI->toolTip(), QStringLiteral("Catraca Kolde - falha na sincronização"));
+    QCOMPARE(m_form->TI->toolTip().section(QLatin1Char('\n'), 0, 0), QStringLiteral("Catraca Kolde - falha"));
+    // And what failed, while it fails.
+    QTRY_VERIFY2(m_form->TI->toolTip().section(QLatin1Char('\n'), 3).startsWith(QStringLiteral("Falha ao gravar no banco da catraca")),
+                 qPrintable(m_form->TI->toolTip()));
+    QVERIFY(m_form->TI->toolTip().size() <= 127);
     QTRY_COMPARE(OpenBoxes().size(), 1);
     const QString box = OpenBoxes().first();
     QVERIFY2(box.startsWith(QStringLiteral("Falha ao gravar no banco da catraca (%1:%2): ")
@@ -259,6 +272,7 @@ void TestMainSync::rejectedWritesShowOneBoxThatClosesByItself()
     Sql("mysql-sql", QStringLiteral("rename table cad_comanda_fora to cad_comanda"));
     QTRY_VERIFY_WITH_TIMEOUT(Synchronised(), Patience);
     QTRY_VERIFY(OpenBoxes().isEmpty());
+    QCOMPARE(m_form->TI->toolTip().count(QLatin1Char('\n')), 2);
     QCOMPARE(dbtest::TurnstileRows(), QStringLiteral("10:0 12:0 14:0 20:0"));
     QVERIFY(Log().contains("Sincronização restabelecida."));
 
@@ -319,8 +333,12 @@ void TestMainSync::lostTurnstileReconnectsKeepingTheTabList()
         // Retries while the server is down show nothing more.
         QTest::qWait(4000);
         QCOMPARE(OpenBoxes().size(), 1);
+        // One notification for the whole outage, however many retries.
+        QCOMPARE(m_balloons, QStringList{QStringLiteral("Conexão com a catraca perdida.")});
     }
     QTRY_COMPARE_WITH_TIMEOUT(dbtest::TurnstileRows(), QStringLiteral("10:0 12:0 14:0 23:0 99:0"), 40000);
+    QTRY_COMPARE(m_balloons, (QStringList{QStringLiteral("Conexão com a catraca perdida."),
+                                          QStringLiteral("Conexão com a catraca restabelecida.")}));
     QTRY_VERIFY(Synchronised());
     QVERIFY(m_form->TurnstileConnected());
     QVERIFY(!m_form->BtnConectar->isEnabled());
@@ -339,7 +357,7 @@ void TestMainSync::userDisconnectStopsReconnection()
     m_form->BtnDesconectarClick();
     QTRY_VERIFY(!m_form->TurnstileConnected());
     QTRY_COMPARE(m_form->CurrentTrayState(), TSyncTrayState::Disconnected);
-    QCOMPARE(m_form->TI->toolTip(), QStringLiteral("Catraca Kolde - sem conexão com a catraca"));
+    QCOMPARE(m_form->TI->toolTip().section(QLatin1Char('\n'), 0, 0), QStringLiteral("Catraca Kolde - sem conexão"));
     QVERIFY(m_form->BtnConectar->isEnabled());
     QVERIFY(!m_form->BtnDesconectar->isEnabled());
     // Neither a tick nor a reconnection connects again, and nothing is written.
@@ -350,6 +368,8 @@ void TestMainSync::userDisconnectStopsReconnection()
     QVERIFY(OpenBoxes().isEmpty());
     // The status keeps the last cycle's text.
     QVERIFY(m_form->LblStatus->text().startsWith(QStringLiteral("SINCRONIZADO - ")));
+    // The user's own disconnect is no lost connection.
+    QVERIFY2(m_balloons.isEmpty(), qPrintable(m_balloons.join(QLatin1Char('\n'))));
 }
 
 void TestMainSync::erpOutageRecoversWithNobodyPressingAnything()
@@ -362,8 +382,12 @@ void TestMainSync::erpOutageRecoversWithNobodyPressingAnything()
         QCOMPARE(TextColor(m_form->LblStatus), ColorFromBgr(StatusColorFailed));
         QTRY_COMPARE(m_form->CurrentTrayState(), TSyncTrayState::Failing);
         QTRY_COMPARE(OpenBoxes().size(), 1);
-        QVERIFY2(OpenBoxes().first().contains(QStringLiteral("banco de dados do ERP (%1:%2)")
-                                                  .arg(dbtest::Env("CATRACA_FB_HOST"), dbtest::Env("CATRACA_FB_DATABASE"))),
+        // The address as the settings give it, with the port when the
+        // server is not on 3050.
+        const QString fbPort = dbtest::Env("CATRACA_FB_PORT") == QLatin1String("3050") ? QString() : dbtest::Env("CATRACA_FB_PORT");
+        const QString erpAddress =
+            ErpConnectionString(dbtest::Env("CATRACA_FB_HOST"), fbPort, dbtest::Env("CATRACA_FB_DATABASE"));
+        QVERIFY2(OpenBoxes().first().contains(QStringLiteral("banco de dados do ERP (%1)").arg(erpAddress)),
                  qPrintable(OpenBoxes().first()));
         // The turnstile side is untouched.
         QVERIFY(m_form->TurnstileConnected());
@@ -371,6 +395,10 @@ void TestMainSync::erpOutageRecoversWithNobodyPressingAnything()
         // nobody presses it.
         QTest::qWait(20000);
         QCOMPARE(OpenBoxes().size(), 1);
+        // One notification for the whole outage, however many re-attaches
+        // failed meanwhile.
+        QCOMPARE(m_balloons, QStringList{QStringLiteral("Conexão com o banco de dados do ERP perdida.")});
+        QVERIFY2(m_form->TI->toolTip().contains(QStringLiteral("banco de dados do ERP")), qPrintable(m_form->TI->toolTip()));
     }
     Sql("fb-sql", QStringLiteral("DELETE FROM COMANDAS WHERE COM_NUMERO = 14;"));
     // The re-attach backs off (3, 6, 12, 24 s): the 20 s outage is over by the
@@ -379,6 +407,12 @@ void TestMainSync::erpOutageRecoversWithNobodyPressingAnything()
     QTRY_VERIFY(Synchronised());
     QTRY_VERIFY(OpenBoxes().isEmpty());
     QVERIFY(Log().contains("Conexão com o banco de dados do ERP restabelecida."));
+    QTRY_COMPARE(m_balloons, (QStringList{QStringLiteral("Conexão com o banco de dados do ERP perdida."),
+                                          QStringLiteral("Conexão com o banco de dados do ERP restabelecida.")}));
+    // Synchronised again: a cycle's success is no news.
+    const int cycles = m_cycles;
+    QTRY_VERIFY(m_cycles >= cycles + 3);
+    QCOMPARE(m_balloons.size(), 2);
 }
 
 void TestMainSync::failedConnectIsRetriedUntilItWorks()

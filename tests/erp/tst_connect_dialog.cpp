@@ -44,7 +44,7 @@ class TstConnectDialog : public QObject
     std::unique_ptr<QTemporaryDir> m_dir;
     QList<MessageRequest> m_messages;
     QStringList m_topLevelErrors;
-    QString m_fbHost, m_fbDatabase, m_fbPassword;
+    QString m_fbHost, m_fbDatabase, m_fbPassword, m_fbPort;
 
     QString Folder() const { return m_dir->path() + QLatin1Char('/'); }
     QString Settings() const { return Folder() + QStringLiteral("conexao.ini"); }
@@ -94,6 +94,7 @@ private slots:
     {
         m_fbHost = qEnvironmentVariable("CATRACA_FB_HOST");
         m_fbDatabase = qEnvironmentVariable("CATRACA_FB_DATABASE");
+        m_fbPort = qEnvironmentVariable("CATRACA_FB_PORT", QStringLiteral("3050"));
         m_fbPassword = qEnvironmentVariable("CATRACA_FB_PASSWORD", QStringLiteral("vellowtip"));
         SetMessagePresenter([this](const MessageRequest &r) {
             m_messages.append(r);
@@ -278,7 +279,7 @@ private slots:
         QVERIFY(!form->EdtIP->isEnabled());
     }
 
-    void caminhoNeverHasThePort()
+    void caminhoIsTheConnectionsString()
     {
         auto form = NewForm();
         form->FormShow();
@@ -286,10 +287,15 @@ private slots:
         form->EdtPorta->setText(QStringLiteral("3051"));
         form->CkConfig->setChecked(true);
         form->EdtIP->setText(QStringLiteral("servidor"));
-        QCOMPARE(form->Caminho(), QStringLiteral("servidor:/dados/ERP.FDB"));
+        QCOMPARE(form->Caminho(), QStringLiteral("servidor/3051:/dados/ERP.FDB"));
         form->EdtIP->setText(QStringLiteral("  "));
-        QCOMPARE(form->Caminho(), QStringLiteral("127.0.0.1:/dados/ERP.FDB"));
+        QCOMPARE(form->Caminho(), QStringLiteral("127.0.0.1/3051:/dados/ERP.FDB"));
         QCOMPARE(form->EdtIP->text(), QStringLiteral("127.0.0.1"));
+        form->EdtPorta->setText(QStringLiteral(" "));
+        QCOMPARE(form->Caminho(), QStringLiteral("127.0.0.1:/dados/ERP.FDB"));
+        // The connection made after "Conectar F3" builds the same string.
+        QCOMPARE(ErpConnectionString(QStringLiteral("servidor"), QStringLiteral("3051"), QStringLiteral("/dados/ERP.FDB")),
+                 QStringLiteral("servidor/3051:/dados/ERP.FDB"));
     }
 
     void testAgainstTheServer()
@@ -304,24 +310,29 @@ private slots:
         form->EdtIP->setText(m_fbHost);
         form->EdtLocal->setText(m_fbDatabase);
 
-        // Advanced settings with a port nobody listens on: the port is left out.
+        // Advanced settings with the server's port (any port the servers
+        // were started on): the test goes there, as the connection would.
         form->CkConfig->setChecked(true);
         form->EdtUsuario->setText(QStringLiteral("SYSDBA"));
         form->EdtSenha->setText(m_fbPassword);
-        form->EdtPorta->setText(QString::number(dbtest::ClosedPort()));
+        form->EdtPorta->setText(m_fbPort);
         form->BtnTestarClick();
         QCOMPARE(LastMessage(), QStringLiteral("Conexão | Conexão realizada com sucesso!"));
         QCOMPARE(m_messages.last().kind, dkInformation);
         QVERIFY(!db.Connected());
-        QCOMPARE(db.DatabaseName, m_fbHost + QLatin1Char(':') + m_fbDatabase);
+        QCOMPARE(db.DatabaseName, m_fbHost + QLatin1Char('/') + m_fbPort + QLatin1Char(':') + m_fbDatabase);
         QCOMPARE(ParamAt(db, 0), QStringLiteral("user_name=SYSDBA"));
         QCOMPARE(ParamAt(db, 1), QStringLiteral("password=") + m_fbPassword);
         QCOMPARE(ParamAt(db, 2), QStringLiteral("lc_ctype=WIN1252"));
 
-        // A port with letters is no more part of the test than a number.
-        form->EdtPorta->setText(QStringLiteral("abc"));
+        // A port nobody listens on fails the test as it would fail the
+        // connection.
+        form->EdtPorta->setText(QString::number(dbtest::ClosedPort()));
         form->BtnTestarClick();
-        QCOMPARE(LastMessage(), QStringLiteral("Conexão | Conexão realizada com sucesso!"));
+        QCOMPARE(m_messages.last().title, QStringLiteral("Erro ao conectar"));
+        QCOMPARE(m_messages.last().kind, dkError);
+        QVERIFY(!db.Connected());
+        form->EdtPorta->setText(m_fbPort);
 
         // A wrong password: the server's own words, database closed.
         form->EdtSenha->setText(QStringLiteral("errada"));
@@ -361,6 +372,7 @@ private slots:
         form->FormShow();
         form->EdtIP->setText(QString());
         form->EdtLocal->setText(m_fbDatabase);
+        form->EdtPorta->setText(m_fbPort);
         form->CkConfig->setChecked(true);
         form->EdtUsuario->setText(QStringLiteral("SYSDBA"));
         form->EdtSenha->setText(m_fbPassword);
