@@ -3,9 +3,11 @@
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
 #include "sync/event_log.h"
+#include "erp/fb_client.h"
 #include "erp/kr_database_formconnect.h"
 #include "uikit/kr_error_box.h"
 #include "uikit/kr_dialog_form.h"
+#include "uikit/kr_message.h"
 
 #include <QApplication>
 
@@ -28,6 +30,15 @@ int main(int argc, char **argv)
     if (!instance.Claim())
         return 0;
     LogEvent(QStringLiteral("Programa iniciado: ") + QCoreApplication::arguments().join(QLatin1Char(' ')));
+
+    // Without the Firebird client nothing here can work, and the connection
+    // prompt would only fail again: say which file is missing and end.
+    if (const QString missing = FbClientError(); !missing.isEmpty()) {
+        LogEvent(missing);
+        ShowErrorMessage(QStringLiteral("Erro"), missing);
+        LogEvent(QStringLiteral("Programa encerrado."));
+        return 1;
+    }
 
     TFrmPrincipal form;
     QObject::connect(&instance, &TSingleInstance::activationRequested, &form, [&form] {

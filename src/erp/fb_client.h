@@ -30,6 +30,12 @@ private:
     bool m_connectionLost;
 };
 
+// Empty when the Firebird client library is loaded; otherwise the Portuguese
+// message naming the file that is missing. Loads the client on first use.
+QString FbClientError();
+// Full path of the loaded client library.
+QString FbClientPath();
+
 class TFbDatabase
 {
 public:
@@ -53,6 +59,10 @@ public:
     void CloseDataSets();
     // Attaches again when the last attachment was lost; true when it did.
     bool ReopenIfLost();
+    // Asks the server to cancel the call running on this attachment; meant
+    // for another thread while this one waits inside the client (that call
+    // then fails with isc_cancelled). False when not attached or refused.
+    bool CancelOperation() noexcept;
 
 private:
     friend class TFbTransaction;

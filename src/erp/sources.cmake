@@ -1,6 +1,7 @@
 # Units of src/erp.
 list(APPEND CORE_SOURCES
   erp/fb_client.cpp
+  erp/fb_library_common.cpp
   erp/open_tabs_source.cpp
   erp/pingsend_common.cpp
   erp/kr_cp1252.cpp
@@ -13,8 +14,10 @@ list(APPEND GUI_SOURCES
   erp/kr_database_formconnect.cpp
 )
 list(APPEND POSIX_SOURCES
+  erp/fb_loader_posix.cpp
   erp/pingsend_posix.cpp
 )
 list(APPEND WIN_SOURCES
+  erp/fb_loader_win.cpp
   erp/pingsend_win.cpp
 )
