@@ -1,13 +1,13 @@
 #include "erp/kr_inifile.h"
 
 #include "erp/kr_cp1252.h"
+#include "system/file_replace.h"
 #include "uikit/kr_trace.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <limits>
@@ -436,8 +436,7 @@ void TIniFile::WriteString(const QString &section, const QString &key, const QSt
 
     // A new file in the same folder renamed over the old one: a crash or a full
     // disk leaves either the old file or the new one, never half of either.
-    QSaveFile file(m_fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit())
+    if (!platform::ReplaceFileContents(m_fileName.toStdWString(), std::string_view(out.constData(), size_t(out.size()))))
         failWrite(m_fileName);
 }
 
