@@ -31,7 +31,7 @@ libs=(-static -liphlpapi -lws2_32 -lwinmm -lshell32 -ladvapi32 -lversion)
 
 # Rebuilt only when a file, the file list, the flags or the compiler changed.
 stamp=$({ echo "$CXX ${flags[*]} ${libs[*]}"; "$CXX" --version | head -n1
-          for f in tests/platform/check_main.cpp "${checks[@]}" "${sources[@]}" "${headers[@]}" "${resources[@]}"; do
+          for f in tests/platform/check_main.cpp tests/wine/fbclient_stand_in.cpp "${checks[@]}" "${sources[@]}" "${headers[@]}" "${resources[@]}"; do
             echo "$f"; cat "$f"; done; } | sha256sum | cut -d' ' -f1)
 exe="$OUT/platform_checks.exe"
 if [ -f "$exe" ] && [ "$(cat "$OUT/platform_checks.stamp" 2>/dev/null)" = "$stamp" ]; then
@@ -39,6 +39,9 @@ if [ -f "$exe" ] && [ "$(cat "$OUT/platform_checks.stamp" 2>/dev/null)" = "$stam
 else
   echo "wine-tests: building ${#sources[@]} units and ${#checks[@]} check files with $CXX"
   rm -f "$exe" "$OUT/platform_checks.stamp"
+  # The Firebird checks load it beside the checks under a name of its own.
+  "$CXX" "${flags[@]}" -shared tests/wine/fbclient_stand_in.cpp -o "$OUT/fbclient-stand-in.dll" \
+    -static -Wl,--exclude-libs,ALL
   "$RC" -DCATRACA_EMBED_MANIFEST -O coff -i src/app/catraca-sync.rc -o "$OUT/resources.o"
   "$CXX" "${flags[@]}" tests/platform/check_main.cpp "${checks[@]}" "${sources[@]}" "$OUT/resources.o" \
     -o "$exe" "${libs[@]}"
