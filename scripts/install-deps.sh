@@ -9,7 +9,7 @@ packages=(
   mariadb-server mariadb-client libmariadb-dev
   libcanberra-dev
   xvfb xauth x11-apps imagemagick fonts-liberation
-  g++-mingw-w64-x86-64 wine64
+  g++-mingw-w64-x86-64 wine64 xdotool trayer
 )
 missing=()
 for p in "${packages[@]}"; do
