@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the platform layers' Windows files with their Qt-free checks
-# (tests/platform) using MinGW-w64 and runs them under Wine, headless.
+# (tests/platform) using MinGW-w64 and runs them under Wine, headless; then
+# runs the Qt unit tests that scripts/win-build.sh cross-built, if any.
 # Installs nothing: scripts/install-deps.sh provides the compiler and Wine.
 # Fails when the build fails, a check fails, the run hangs or the summary
 # line is missing (Wine that cannot start a program must not pass).
@@ -9,22 +10,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-CXX=${MINGW_CXX:-x86_64-w64-mingw32-g++-posix}
-WINE=${WINE:-/usr/lib/wine/wine64}
-[ -x "$WINE" ] || WINE=$(command -v wine64 || command -v wine || true)
-if ! command -v "$CXX" >/dev/null || [ -z "$WINE" ]; then
-  echo "wine-tests: $CXX or wine64 missing (run scripts/install-deps.sh)" >&2
-  exit 1
-fi
-WINESERVER="$(dirname "$WINE")/wineserver"
-[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver || echo true)
+source scripts/wine-env.sh
+CXX=$MINGW_CXX
 
 OUT=${WINE_TESTS_DIR:-/tmp/catraca-wine-tests-$(id -u)}
 mkdir -p "$OUT"
-# One prefix per user, made once: wineboot takes most of a minute.
-export WINEPREFIX=${WINEPREFIX:-/tmp/catraca-wineprefix-$(id -u)}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono/Gecko download prompts
 # Headless whatever the caller's session: no window may wait for a click.
 unset DISPLAY WAYLAND_DISPLAY
 
@@ -36,12 +26,12 @@ mapfile -t headers < <(find src tests/platform -name '*.h' | sort)
 # manifest and icon the program ships with.
 RC=${MINGW_WINDRES:-x86_64-w64-mingw32-windres}
 resources=(src/app/catraca-sync.rc src/app/catraca-sync.manifest src/app/catraca-sync.ico)
-flags=(-std=c++20 -O1 -Wall -DUNICODE -D_UNICODE -DCATRACA_CHECK_RESOURCES -Isrc -Itests/platform)
+flags=(-std=c++20 -O1 -Wall -DUNICODE -D_UNICODE -DCATRACA_CHECK_RESOURCES -Isrc -Itests/platform -I"$WINE_INCLUDE")
 libs=(-static -liphlpapi -lws2_32 -lwinmm -lshell32 -ladvapi32 -lversion)
 
 # Rebuilt only when a file, the file list, the flags or the compiler changed.
 stamp=$({ echo "$CXX ${flags[*]} ${libs[*]}"; "$CXX" --version | head -n1
-          for f in tests/platform/check_main.cpp "${checks[@]}" "${sources[@]}" "${headers[@]}" "${resources[@]}"; do
+          for f in tests/platform/check_main.cpp tests/wine/fbclient_stand_in.cpp "${checks[@]}" "${sources[@]}" "${headers[@]}" "${resources[@]}"; do
             echo "$f"; cat "$f"; done; } | sha256sum | cut -d' ' -f1)
 exe="$OUT/platform_checks.exe"
 if [ -f "$exe" ] && [ "$(cat "$OUT/platform_checks.stamp" 2>/dev/null)" = "$stamp" ]; then
@@ -49,24 +39,16 @@ if [ -f "$exe" ] && [ "$(cat "$OUT/platform_checks.stamp" 2>/dev/null)" = "$stam
 else
   echo "wine-tests: building ${#sources[@]} units and ${#checks[@]} check files with $CXX"
   rm -f "$exe" "$OUT/platform_checks.stamp"
+  # The Firebird checks load it beside the checks under a name of its own.
+  "$CXX" "${flags[@]}" -shared tests/wine/fbclient_stand_in.cpp -o "$OUT/fbclient-stand-in.dll" \
+    -static -Wl,--exclude-libs,ALL
   "$RC" -DCATRACA_EMBED_MANIFEST -O coff -i src/app/catraca-sync.rc -o "$OUT/resources.o"
   "$CXX" "${flags[@]}" tests/platform/check_main.cpp "${checks[@]}" "${sources[@]}" "$OUT/resources.o" \
     -o "$exe" "${libs[@]}"
   echo "$stamp" >"$OUT/platform_checks.stamp"
 fi
 
-# The marker is written last, so an interrupted wineboot is started over.
-if [ ! -f "$WINEPREFIX/.catraca-ready" ]; then
-  echo "wine-tests: creating the Wine prefix $WINEPREFIX"
-  rm -rf "$WINEPREFIX"
-  timeout -k 10 300 "$WINE" wineboot --init >/dev/null 2>&1 || true
-  timeout -k 10 60 "$WINESERVER" -w 2>/dev/null || true
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "wine-tests: FAILED: wineboot did not create $WINEPREFIX" >&2
-    exit 1
-  fi
-  touch "$WINEPREFIX/.catraca-ready"
-fi
+wine_prefix_ready
 
 limit=${WINE_TESTS_TIMEOUT:-180}
 log="$OUT/platform_checks.log"
@@ -88,5 +70,44 @@ elif [ "$status" -ne 0 ]; then
   echo "wine-tests: FAILED: $summary" >&2
 else
   echo "wine-tests: OK: $summary"
+fi
+
+# The Qt unit tests that need no database server, cross-built by
+# scripts/win-build.sh; WINE_QT_TESTS=required makes their absence a failure.
+qt_tests=${WIN_BUILD_DIR:-build-win}/wine-tests
+if [ ! -f "$qt_tests/tests.txt" ]; then
+  if [ "${WINE_QT_TESTS:-}" = required ]; then
+    echo "wine-tests: FAILED: no cross-built Qt tests in $qt_tests (scripts/win-build.sh)" >&2
+    exit 1
+  fi
+  echo "wine-tests: no cross-built Qt tests in $qt_tests (scripts/win-build.sh makes them)"
+  exit "$status"
+fi
+[ $# -eq 0 ] || exit "$status"
+fixtures="Z:$(pwd -P | tr / '\\')\\tests\\fixtures"
+qt_failed=()
+qt_started=$(date +%s)
+while read -r name; do
+  [ -n "$name" ] || continue
+  set +e
+  (cd "$qt_tests" && QT_QPA_PLATFORM=offscreen CATRACA_FIXTURES="$fixtures" \
+     timeout -k 10 300 "$WINE" "$name.exe" </dev/null >"$OUT/$name.log" 2>&1)
+  result=$?
+  set -e
+  totals=$(tr -d '\r' <"$OUT/$name.log" | grep -E '^Totals: ' | tail -n1)
+  if [ "$result" -ne 0 ] || [ -z "$totals" ]; then
+    qt_failed+=("$name")
+    echo "wine-tests: FAILED: $name (exit code $result) ${totals:-no totals}" >&2
+    tr -d '\r' <"$OUT/$name.log" | grep -E '^(FAIL!|   Loc:|QFATAL)' | head -n 20 >&2 || true
+  else
+    echo "wine-tests: $name: $totals"
+  fi
+done <"$qt_tests/tests.txt"
+"$WINESERVER" -k 2>/dev/null || true
+if [ ${#qt_failed[@]} -gt 0 ]; then
+  echo "wine-tests: FAILED: ${#qt_failed[@]} Qt test programs under Wine: ${qt_failed[*]}" >&2
+  status=1
+else
+  echo "wine-tests: OK: $(grep -c . "$qt_tests/tests.txt") Qt test programs under Wine in $(( $(date +%s) - qt_started )) s"
 fi
 exit "$status"

@@ -43,21 +43,21 @@ QString ExecutableFolder()
     QString dir = QCoreApplication::applicationDirPath();
     if (dir.isEmpty())
         dir = QDir::currentPath();
-    return QDir::cleanPath(dir) + QLatin1Char('/');
+    return QDir::toNativeSeparators(QDir::cleanPath(dir)) + QDir::separator();
 }
 
 QString ExecutablePath()
 {
     if (!folderOverride().isEmpty())
         return folderOverride() + QStringLiteral("catraca-sync");
-    return QCoreApplication::applicationFilePath();
+    return QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
 }
 
 void SetExecutableFolderForTesting(const QString &folder)
 {
-    QString f = QDir::cleanPath(folder);
-    if (!folder.isEmpty() && !f.endsWith(QLatin1Char('/')))
-        f += QLatin1Char('/');
+    QString f = QDir::toNativeSeparators(QDir::cleanPath(folder));
+    if (!folder.isEmpty() && !f.endsWith(QDir::separator()))
+        f += QDir::separator();
     folderOverride() = folder.isEmpty() ? QString() : f;
 }
 

@@ -4,8 +4,10 @@
 #include <QStringList>
 #include <functional>
 
-// The folder of the running executable, ending in '/'. Every installation file
-// is looked for here, never in the current directory.
+// The folder of the running executable, ending in a separator. Every
+// installation file is looked for here, never in the current directory. Both
+// use the platform's separators, because the paths built on them are written
+// into settings the ERP reads and shown to the user.
 QString ExecutableFolder();
 // Full path of the running executable.
 QString ExecutablePath();

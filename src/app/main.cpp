@@ -13,6 +13,7 @@
 #include "sync/turnstile_settings.h"
 #include "uikit/kr_dialog_form.h"
 #include "uikit/kr_error_box.h"
+#include "uikit/kr_message.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -75,6 +76,10 @@ int RunHeadless(QCoreApplication &app)
     }
     DBManager.DefaultDatabaseFile = QStringLiteral("DBEMPRESA.FDB");
     DBManager.SettingsFile = product.Path;
+    if (const QString missing = FbClientError(); !missing.isEmpty()) {
+        LogEvent(missing);
+        return 1;
+    }
     TErpSettings erp;
     try {
         erp = DBManager.SettingsForEngine();
@@ -132,6 +137,15 @@ int main(int argc, char **argv)
     InstallMessageDialog();
     InstallConnectPrompt();
     LogEvent(QStringLiteral("Programa iniciado: ") + QCoreApplication::arguments().join(QLatin1Char(' ')));
+
+    // Without the Firebird client nothing here can work, and the connection
+    // prompt would only fail again: say which file is missing and end.
+    if (const QString missing = FbClientError(); !missing.isEmpty()) {
+        LogEvent(missing);
+        ShowErrorMessage(QStringLiteral("Erro"), missing);
+        LogEvent(QStringLiteral("Programa encerrado."));
+        return 1;
+    }
 
     TFrmPrincipal form(nullptr, false);
     QObject::connect(&instance, &TSingleInstance::activationRequested, &form, [&form] {

@@ -1,5 +1,6 @@
 #include "erp/fb_client.h"
 
+#include "erp/fb_library.h"
 #include "erp/kr_cp1252.h"
 
 #include <QDate>
@@ -31,6 +32,16 @@ QByteArray ToWin1252(const QString &text, const char *what)
 QString FromWin1252(const QByteArray &bytes)
 {
     return DecodeWindows1252(bytes);
+}
+
+// Every call goes through the table loaded at run time; a missing client
+// fails the first call with a message that names the missing file.
+const platform::FbClientFunctions &Fb()
+{
+    const platform::FbClientLoad &client = platform::FbClient();
+    if (!client.loaded)
+        throw TFbError(QString::fromStdString(client.error), 0, false);
+    return client.functions;
 }
 
 bool Failed(const ISC_STATUS *status)
@@ -81,7 +92,7 @@ TFbError ErrorFrom(const ISC_STATUS *status)
     QStringList parts;
     char buffer[1024];
     const ISC_STATUS *cursor = status;
-    while (fb_interpret(buffer, sizeof buffer, &cursor) > 0)
+    while (Fb().interpret(buffer, sizeof buffer, &cursor) > 0)
         parts << ServerText(buffer);
     if (parts.isEmpty())
         parts << QStringLiteral("Firebird error %1").arg(status[1]);
@@ -210,7 +221,7 @@ QVariant ColumnValue(const XSQLVAR &var)
     case SQL_TYPE_DATE: {
         tm t{};
         const auto raw = ReadRaw<ISC_DATE>(data);
-        isc_decode_sql_date(&raw, &t);
+        Fb().decode_sql_date(&raw, &t);
         return QVariant(QDate(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday));
     }
     case SQL_TYPE_TIME: {
@@ -220,7 +231,7 @@ QVariant ColumnValue(const XSQLVAR &var)
     case SQL_TIMESTAMP: {
         tm t{};
         const auto raw = ReadRaw<ISC_TIMESTAMP>(data);
-        isc_decode_timestamp(&raw, &t);
+        Fb().decode_timestamp(&raw, &t);
         return QVariant(QDateTime(QDate(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday),
                                   QTime::fromMSecsSinceStartOfDay(static_cast<int>(raw.timestamp_time / 10))));
     }
@@ -249,15 +260,28 @@ void Unregister(std::vector<T *> &list, T *item)
 
 } // namespace
 
+QString FbClientError()
+{
+    return QString::fromStdString(platform::FbClient().error);
+}
+
+QString FbClientPath()
+{
+    return QString::fromStdString(platform::FbClient().path);
+}
+
 void SettleFbClientSignalHandlers() noexcept
 {
+    const platform::FbClientLoad &client = platform::FbClient();
+    if (!client.loaded)
+        return;
     // An attach to an empty name fails at once, without the network, but
     // initialises the client as a real attach would.
     ISC_STATUS status[StatusLength];
     isc_db_handle handle = 0;
-    isc_attach_database(status, 0, "", &handle, 0, nullptr);
+    client.functions.attach_database(status, 0, "", &handle, 0, nullptr);
     if (handle)
-        isc_detach_database(status, &handle);
+        client.functions.detach_database(status, &handle);
 }
 
 // ---------------------------------------------------------------- database
@@ -281,7 +305,7 @@ void TFbDatabase::Open()
     const QByteArray name = ToWin1252(DatabaseName, "database name");
     ISC_STATUS status[StatusLength];
     isc_db_handle handle = 0;
-    isc_attach_database(status, static_cast<short>(name.size()), name.constData(), &handle,
+    Fb().attach_database(status, static_cast<short>(name.size()), name.constData(), &handle,
                         static_cast<short>(dpb.size()), dpb.data());
     if (Failed(status))
         throw ErrorFrom(status);
@@ -290,13 +314,15 @@ void TFbDatabase::Open()
     m_lost = false;
 }
 
-void TFbDatabase::CancelOperation(bool abort) noexcept
+bool TFbDatabase::CancelOperation(bool abort) noexcept
 {
+    const platform::FbClientLoad &client = platform::FbClient();
     isc_db_handle handle = m_cancelHandle.load();
-    if (!handle)
-        return;
+    if (!client.loaded || !handle)
+        return false;
     ISC_STATUS status[StatusLength];
-    fb_cancel_operation(status, &handle, abort ? fb_cancel_abort : fb_cancel_raise);
+    client.functions.cancel_operation(status, &handle, abort ? fb_cancel_abort : fb_cancel_raise);
+    return !Failed(status);
 }
 
 void TFbDatabase::CloseDataSets()
@@ -313,7 +339,7 @@ void TFbDatabase::Close()
         transaction->Abandon();
     if (m_handle) {
         ISC_STATUS status[StatusLength];
-        isc_detach_database(status, &m_handle);
+        Fb().detach_database(status, &m_handle);
         m_handle = 0;
     }
     m_cancelHandle = 0;
@@ -336,7 +362,7 @@ void TFbDatabase::DropLostAttachment()
         transaction->Abandon();
     if (m_handle) {
         ISC_STATUS status[StatusLength];
-        isc_detach_database(status, &m_handle);
+        Fb().detach_database(status, &m_handle);
         m_handle = 0;
     }
     m_cancelHandle = 0;
@@ -390,7 +416,7 @@ void TFbTransaction::StartTransaction()
     const std::string tpb = BuildTpb(Params);
     ISC_STATUS status[StatusLength];
     isc_tr_handle handle = 0;
-    isc_start_transaction(status, &handle, 1, &m_database->m_handle,
+    Fb().start_transaction(status, &handle, 1, &m_database->m_handle,
                           static_cast<unsigned short>(tpb.size()), tpb.data());
     if (Failed(status))
         m_database->Fail(status);
@@ -416,9 +442,9 @@ void TFbTransaction::End(bool commit)
         query->Close();
     ISC_STATUS status[StatusLength];
     if (commit)
-        isc_commit_transaction(status, &m_handle);
+        Fb().commit_transaction(status, &m_handle);
     else
-        isc_rollback_transaction(status, &m_handle);
+        Fb().rollback_transaction(status, &m_handle);
     if (Failed(status)) {
         if (m_database)
             m_database->Fail(status);
@@ -432,7 +458,7 @@ void TFbTransaction::Abandon()
     if (!m_handle)
         return;
     ISC_STATUS status[StatusLength];
-    isc_rollback_transaction(status, &m_handle);
+    Fb().rollback_transaction(status, &m_handle);
     m_handle = 0;
 }
 
@@ -526,22 +552,22 @@ void TFbQuery::Open()
         Release();
         m_database->Fail(status);
     };
-    isc_dsql_allocate_statement(status, &m_database->m_handle, &m_statement);
+    Fb().dsql_allocate_statement(status, &m_database->m_handle, &m_statement);
     if (Failed(status))
         fail();
-    isc_dsql_prepare(status, &m_transaction->m_handle, &m_statement, 0, sql.constData(), Dialect,
+    Fb().dsql_prepare(status, &m_transaction->m_handle, &m_statement, 0, sql.constData(), Dialect,
                      m_buffers->Sqlda());
     if (Failed(status))
         fail();
     const short columns = m_buffers->Sqlda()->sqld;
     if (columns > m_buffers->Sqlda()->sqln) {
         m_buffers->Describe(columns);
-        isc_dsql_describe(status, &m_statement, SQLDA_VERSION1, m_buffers->Sqlda());
+        Fb().dsql_describe(status, &m_statement, SQLDA_VERSION1, m_buffers->Sqlda());
         if (Failed(status))
             fail();
     }
     m_buffers->Bind();
-    isc_dsql_execute(status, &m_transaction->m_handle, &m_statement, SQLDA_VERSION1, nullptr);
+    Fb().dsql_execute(status, &m_transaction->m_handle, &m_statement, SQLDA_VERSION1, nullptr);
     if (Failed(status))
         fail();
 
@@ -565,10 +591,10 @@ bool TFbQuery::FetchRow()
     if (m_cursorDone)
         return false;
     ISC_STATUS status[StatusLength];
-    const ISC_STATUS result = isc_dsql_fetch(status, &m_statement, SQLDA_VERSION1, m_buffers->Sqlda());
+    const ISC_STATUS result = Fb().dsql_fetch(status, &m_statement, SQLDA_VERSION1, m_buffers->Sqlda());
     if (result == 100) {
         m_cursorDone = true;
-        isc_dsql_free_statement(status, &m_statement, DSQL_close);
+        Fb().dsql_free_statement(status, &m_statement, DSQL_close);
         return false;
     }
     if (Failed(status)) {
@@ -670,7 +696,7 @@ void TFbQuery::Release()
 {
     if (m_statement) {
         ISC_STATUS status[StatusLength];
-        isc_dsql_free_statement(status, &m_statement, DSQL_drop);
+        Fb().dsql_free_statement(status, &m_statement, DSQL_drop);
         m_statement = 0;
     }
     delete m_buffers;

@@ -37,6 +37,12 @@ private:
     bool m_connectionLost;
 };
 
+// Empty when the Firebird client library is loaded; otherwise the Portuguese
+// message naming the file that is missing. Loads the client on first use.
+QString FbClientError();
+// Full path of the loaded client library.
+QString FbClientPath();
+
 class TFbDatabase
 {
 public:
@@ -61,9 +67,11 @@ public:
     // Attaches again when the last attachment was lost; true when it did.
     bool ReopenIfLost();
     // Safe from another thread: interrupts the call running on this
-    // attachment. With abort the client's side of the connection is closed
-    // too, which is all that frees a call waiting on a peer that went silent.
-    void CancelOperation(bool abort) noexcept;
+    // attachment (that call then fails with isc_cancelled). With abort the
+    // client's side of the connection is closed too, which is all that frees
+    // a call waiting on a peer that went silent. False when not attached or
+    // refused.
+    bool CancelOperation(bool abort = false) noexcept;
 
 private:
     friend class TFbTransaction;

@@ -6,7 +6,10 @@
 #include "uikit/kr_error.h"
 #include "uikit/kr_message.h"
 
+#include <QDir>
 #include <QFileInfo>
+
+#include <algorithm>
 
 TKRDBManager DBManager;
 
@@ -43,7 +46,7 @@ QString readCredential(const TIniFile &ini, const QString &key)
 // Delphi's ChangeFileExt: the extension after the last dot of the file name.
 QString withIniExtension(const QString &path)
 {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QDir::separator()));
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
     const QString base = dot > slash ? path.left(dot) : path;
     return base + QStringLiteral(".ini");
@@ -74,7 +77,7 @@ void SetConnectPromptFactory(TConnectPromptFactory factory)
 
 QString LocalDatabasePath(const QString &defaultDatabaseFile)
 {
-    return ExecutableFolder() + QStringLiteral("Dados/") + defaultDatabaseFile;
+    return ExecutableFolder() + QStringLiteral("Dados") + QDir::separator() + defaultDatabaseFile;
 }
 
 bool LocalFileExists(const QString &path)

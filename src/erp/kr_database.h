@@ -61,7 +61,7 @@ using TConnectPromptFactory = std::function<std::unique_ptr<IConnectPrompt>()>;
 // Installed by the program entry (InstallConnectPrompt) or by tests.
 void SetConnectPromptFactory(TConnectPromptFactory factory);
 
-// The executable's folder, "Dados/" and the file name.
+// The executable's folder, "Dados", the platform's separator and the file name.
 QString LocalDatabasePath(const QString &defaultDatabaseFile);
 // Whether the path names an existing file on this computer.
 bool LocalFileExists(const QString &path);

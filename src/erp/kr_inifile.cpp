@@ -2,6 +2,7 @@
 
 #include "erp/bounded_read.h"
 #include "erp/kr_cp1252.h"
+#include "system/file_replace.h"
 #include "uikit/kr_trace.h"
 
 #include <QDateTime>
@@ -354,6 +355,14 @@ void applyWrite(Document &doc, const QString &path, const QString &section, cons
 void replaceFile(const QString &path, const QByteArray &bytes,
                  const std::optional<QFileDevice::Permissions> &newFilePermissions)
 {
+#ifdef Q_OS_WIN
+    // ReplaceFileW: the file keeps the security descriptor and attributes the
+    // ERP's installer gave it, which a rename would replace by the folder's.
+    Q_UNUSED(newFilePermissions);
+    if (!platform::ReplaceFileContents(path.toStdWString(), std::string_view(bytes.constData(), size_t(bytes.size()))))
+        failWrite(path);
+    return;
+#endif
     const bool created = !QFileInfo::exists(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

@@ -3,7 +3,10 @@
 #include "support/db_servers.h"
 
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -305,6 +308,42 @@ private slots:
         QVERIFY(tr.Active());
         db.Close();
         QVERIFY(!tr.Active());
+    }
+
+    // What a watchdog on another thread does to a call that hangs: the call
+    // fails with isc_cancelled and the attachment stays usable.
+    void anotherThreadCancelsARunningQuery()
+    {
+        if (!HaveServer())
+            QSKIP("CATRACA_FB_HOST is not set (scripts/servers.sh start)");
+        const QString endless = QStringLiteral(
+            "SELECT COUNT(*) AS N FROM RDB$FIELDS A, RDB$FIELDS B, RDB$FIELDS C, RDB$FIELDS D, RDB$FIELDS E");
+        const auto read = ErpRead(endless);
+        QVERIFY(!read->db.CancelOperation()); // nothing runs: the server says so
+        std::atomic<bool> stop{false};
+        std::atomic<int> cancels{0};
+        std::thread watchdog([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            while (!stop) {
+                if (read->db.CancelOperation())
+                    ++cancels;
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+        QElapsedTimer clock;
+        clock.start();
+        std::optional<TFbError> raised;
+        const QString text = dbtest::ErrorText([&] { read->q.Open(); }, &raised);
+        stop = true;
+        watchdog.join();
+        QVERIFY2(raised && raised->GdsCode() == isc_cancelled, qPrintable(text));
+        QVERIFY(cancels >= 1);
+        QVERIFY(clock.elapsed() < 10000);
+        QVERIFY(!raised->IsConnectionLost());
+        QVERIFY(read->db.Connected());
+        read->q.SQL = QStringList{QStringLiteral("SELECT COUNT(*) AS N FROM COMANDAS")};
+        read->q.Open();
+        QVERIFY(read->q.FieldByNameAsInteger(QStringLiteral("N")) >= 1);
     }
 
     void committingLetsTheNextQuerySeeNewRows()

@@ -1,0 +1,208 @@
+#!/usr/bin/env bash
+# Runs the cross-built Windows program (scripts/win-build.sh) under Wine on a
+# private Xvfb display, beside the private MariaDB server, and checks it as a
+# user would: main window and tray icon, "Conectar F2" through the Windows
+# Connector/C (reset statement and a cycle, read back from cad_comanda),
+# "Desconectar F3", the start-with-Windows check box (read back with Wine's
+# reg), a second start, Esc, and a start without a Firebird client. Then the
+# cross-built unit tests run under Wine. Loopback only.
+# The Firebird side is a stand-in fbclient.dll (tests/wine): no Windows
+# Firebird client can be had here.
+# Needs: the servers' env.sh sourced (CATRACA_MYSQL_*), xdotool, trayer, Xvfb.
+# With --screenshot the main window's picture goes to docs/main-window-wine.png.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+project=$PWD
+BUILD=${WIN_BUILD_DIR:-build-win}
+screenshot=0
+[ "${1:-}" = --screenshot ] && screenshot=1
+: "${CATRACA_MYSQL_PORT:?source the private servers env.sh first (scripts/servers.sh start)}"
+[ -f "$BUILD/install/catraca-sync.exe" ] || { echo "wine-app-tests: FAILED: no $BUILD/install (run scripts/win-build.sh)" >&2; exit 1; }
+source scripts/wine-env.sh
+wine_prefix_ready
+# The prefix has neither Arial nor Tahoma, the faces the window asks for:
+# Liberation Sans has Arial's metrics.
+for face in Arial Tahoma; do
+  "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'Liberation Sans' /f >/dev/null 2>&1 || true
+done
+
+OUT=${WINE_APP_DIR:-/tmp/catraca-wine-app-$(id -u)}
+rm -rf "$OUT"
+mkdir -p "$OUT"
+failures=0
+pass() { echo "wine-app-tests: ok: $*"; }
+fail() { echo "wine-app-tests: FAILED: $*" >&2; failures=$((failures + 1)); }
+mysql_sql() { "$CATRACA_SERVERS_SCRIPT" mysql-sql "$1"; }
+# Polls until the command's output equals the expected text; false after $3 s.
+wait_for() { # expected command [seconds]
+  local expected=$1 command=$2 limit=${3:-20} got=
+  for _ in $(seq $((limit * 4))); do
+    got=$(eval "$command" 2>/dev/null | tr -d '\r' || true)
+    [ "$got" = "$expected" ] && return 0
+    sleep 0.25
+  done
+  echo "    last seen: $(echo "$got" | tr '\n' ' ')" >&2
+  return 1
+}
+
+# ---- the stand-in Firebird client
+"$MINGW_CXX" -std=c++20 -O1 -Wall -shared -I"$WINE_INCLUDE" tests/wine/fbclient_stand_in.cpp \
+  -o "$OUT/fbclient.dll" -static -Wl,--exclude-libs,ALL
+
+# ---- display with a tray, so that Wine docks the icon into it
+display=
+for n in $(seq 90 120); do
+  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=:$n; break; }
+done
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+program=
+cleanup() {
+  [ -n "$program" ] && kill "$program" 2>/dev/null
+  "$WINESERVER" -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=$display
+for _ in $(seq 40); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.25; done
+trayer --edge bottom --align right --widthtype pixel --width 200 --heighttype pixel --height 32 >/dev/null 2>&1 &
+
+install() { # folder [with client]
+  rm -rf "$1"
+  cp -r "$BUILD/install" "$1"
+  [ "${2:-}" = client ] && cp "$OUT/fbclient.dll" "$1/"
+  printf '[IBCONFIG]\r\nIP=127.0.0.1\r\nLOCAL=C:\\ERP\\Dados\\DBEMPRESA.FDB\r\nUSUARIO=\r\nSENHA=\r\nPORTA=\r\nUSACONFIG=0\r\n' \
+    >"$1/norvacomercio.ini"
+  printf '[MySQL]\r\nHostName=%s\r\nPort=%s\r\nDatabase=%s\r\nUser_Name=%s\r\nPassword=%s\r\n' \
+    "$CATRACA_MYSQL_HOST" "$CATRACA_MYSQL_PORT" "$CATRACA_MYSQL_DATABASE" "$CATRACA_MYSQL_USER" \
+    "$CATRACA_MYSQL_PASSWORD" >"$1/dbxconnections.ini"
+}
+start() { # folder
+  (cd "$1" && exec "$WINE" catraca-sync.exe >"$1/stdout.log" 2>&1 </dev/null) &
+  program=$!
+}
+# An ended child stays a zombie until waited for, and kill -0 still finds it.
+alive() { [ -e "/proc/$1/stat" ] && [ "$(cut -d' ' -f3 "/proc/$1/stat")" != Z ]; }
+# Waits for the program's process to end; its exit status, or 124 after $2 s.
+finish() { # pid seconds
+  local i
+  for i in $(seq $(( $2 * 4 ))); do
+    alive "$1" || { wait "$1"; return $?; }
+    sleep 0.25
+  done
+  return 124
+}
+# Icons docked in trayer's panel: its children other than its 1x1 helper.
+tray_icons() {
+  local panel
+  panel=$(xdotool search --class trayer 2>/dev/null | while read -r w; do
+            xwininfo -id "$w" 2>/dev/null | grep -q '"panel"' && echo "$w"; done | head -n1)
+  [ -n "$panel" ] || { echo 0; return; }
+  xwininfo -children -id "$panel" | grep -E '^ +0x' | grep -vc ' 1x1+' || true
+}
+window_of() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1; }
+press() { # window keys...
+  local w=$1
+  shift
+  xdotool windowfocus --sync "$w" 2>/dev/null || xdotool windowfocus "$w"
+  xdotool key --window "$w" "$@"
+}
+started=$(date +%s)
+
+# ---- the program with its ERP (stand-in) and the turnstile server
+app=$OUT/app
+install "$app" client
+printf '12\r\n34\r\n' >"$app/comandas.txt"
+mysql_sql "delete from cad_comanda; insert into cad_comanda values (99, 0)"
+[ "$(tray_icons)" -eq 0 ] || fail "the tray holds an icon before the program started"
+start "$app"
+main_pid=$program
+title='Catracas Ovrex/Miravel - v1.4'
+if wait_for 1 "[ -n \"\$(window_of '$title')\" ] && echo 1" 90; then
+  pass "main window shown ($(( $(date +%s) - started )) s after the start)"
+else
+  fail "no main window"; cat "$app/stdout.log" "$app/catraca-sync.log" 2>/dev/null | tail -n 20 >&2
+  exit 1
+fi
+main=$(window_of "$title")
+sleep 2
+eval "$(xdotool getwindowgeometry --shell "$main")"
+import -display "$display" -window root "$OUT/screen.png"
+convert-im6.q16 "$OUT/screen.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$OUT/main-window-wine.png"
+[ "$screenshot" -eq 1 ] && cp "$OUT/main-window-wine.png" docs/main-window-wine.png
+# The client area is 556 x 575; whatever frame Wine draws is around it,
+# as wide at the left, right and bottom.
+border=$(( (WIDTH - 556) / 2 ))
+client_x=$(( X + border )) client_y=$(( Y + HEIGHT - 575 - border ))
+
+if [ "$(tray_icons)" -ge 1 ]; then pass "tray icon docked in the display's tray"; else fail "no tray icon in the tray"; fi
+
+turnstile_rows="mysql_sql 'select num_comanda, fl_comanda from cad_comanda order by num_comanda' | tr '\t\n' ': '"
+sessions="mysql_sql \"select count(*) from information_schema.processlist where user = '$CATRACA_MYSQL_USER'\""
+press "$main" F2
+if wait_for '12:0 34:0 99:1 ' "$turnstile_rows" 20; then
+  pass "Conectar F2: reset statement ran (99 closed) and the cycle wrote the open tabs 12 and 34"
+else
+  fail "Conectar F2 did not reach cad_comanda"
+fi
+printf '12\r\n' >"$app/comandas.txt"
+if wait_for '12:0 34:1 99:1 ' "$turnstile_rows" 20; then
+  pass "a tab settled in the ERP is written closed by a later cycle"
+else
+  fail "the settled tab 34 was not written"
+fi
+press "$main" F3
+if wait_for 0 "$sessions" 20; then pass "Desconectar F3: the turnstile connection is closed"; else fail "Desconectar F3 left a connection"; fi
+
+# On the check box's text, in the fixed 556 x 575 layout.
+checkbox_x=$(( client_x + 200 )) checkbox_y=$(( client_y + 225 ))
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+registered="\"$WINE\" reg query '$run_key' 2>/dev/null | grep -c 'catraca-sync.exe HIDE'"
+xdotool mousemove --sync "$checkbox_x" "$checkbox_y" click 1
+if wait_for 1 "$registered" 15; then pass "start-with-Windows ticked: Run value written"; else fail "no Run value after ticking"; fi
+xdotool mousemove --sync "$checkbox_x" "$checkbox_y" click 1
+if wait_for 0 "$registered" 15; then pass "start-with-Windows unticked: Run value removed"; else fail "Run value left after unticking"; fi
+
+start "$app"
+second=$program
+if finish "$second" 30; then
+  pass "a second start ends at once (status 0)"
+else
+  fail "a second start did not end by itself"; kill "$second" 2>/dev/null || true
+fi
+if alive "$main_pid"; then pass "the first program keeps running"; else fail "the first program ended"; fi
+
+press "$main" Escape
+program=$main_pid
+status=0
+finish "$main_pid" 30 || status=$?
+program=
+if [ "$status" -eq 0 ]; then pass "Fechar ESC ends the program (status 0)"; else fail "Esc: status $status"; fi
+
+# ---- without a Firebird client
+bare=$OUT/bare
+install "$bare"
+start "$bare"
+if wait_for 1 "[ -n \"\$(window_of '^Erro\$')\" ] && echo 1" 90; then
+  error=$(window_of '^Erro$')
+  sleep 1
+  import -display "$display" -window root "$OUT/no-client.png"
+  if grep -q 'Cliente do Firebird não encontrado: fbclient.dll nem gds32.dll não está na pasta do programa' \
+       "$bare/catraca-sync.log"; then
+    pass "without a Firebird client: the error names fbclient.dll and gds32.dll"
+  else
+    fail "the log lacks the missing-client message"
+  fi
+  press "$error" Return
+  status=0
+  finish "$program" 30 || status=$?
+  if [ "$status" -eq 1 ]; then pass "... and the program ends after the message (status 1)"; else fail "status $status after the message"; fi
+else
+  fail "no error message without a Firebird client"
+  tail -n 20 "$bare/stdout.log" >&2
+fi
+program=
+
+echo "wine-app-tests: program checks took $(( $(date +%s) - started )) s"
+[ "$failures" -eq 0 ] || { echo "wine-app-tests: FAILED: $failures program checks" >&2; exit 1; }
+echo "wine-app-tests: OK"

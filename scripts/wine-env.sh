@@ -1,0 +1,37 @@
+# Sourced by the Wine scripts: the cross compiler, Wine, its private prefix
+# and the Firebird header for MinGW. Installs nothing (scripts/install-deps.sh does).
+MINGW_CXX=${MINGW_CXX:-x86_64-w64-mingw32-g++-posix}
+WINE=${WINE:-/usr/lib/wine/wine64}
+[ -x "$WINE" ] || WINE=$(command -v wine64 || command -v wine || true)
+if ! command -v "$MINGW_CXX" >/dev/null || [ -z "$WINE" ]; then
+  echo "$(basename "$0"): $MINGW_CXX or wine64 missing (run scripts/install-deps.sh)" >&2
+  exit 1
+fi
+WINESERVER="$(dirname "$WINE")/wineserver"
+[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver || echo true)
+# One prefix per user, made once: wineboot takes most of a minute.
+export WINEPREFIX=${WINEPREFIX:-/tmp/catraca-wineprefix-$(id -u)}
+export WINEDEBUG=-all
+# No Mono/Gecko download prompts, no menu entries written into this machine.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# The Firebird client's header (Debian's firebird-dev) serves MinGW as well;
+# a folder of its own keeps the rest of /usr/include out of the Windows build.
+WINE_INCLUDE=/tmp/catraca-wine-include-$(id -u)
+if ! cmp -s /usr/include/ibase.h "$WINE_INCLUDE/ibase.h" 2>/dev/null; then
+  mkdir -p "$WINE_INCLUDE"
+  cp /usr/include/ibase.h /usr/include/iberror.h "$WINE_INCLUDE/"
+fi
+
+# The marker is written last, so an interrupted wineboot is started over.
+wine_prefix_ready() {
+  [ -f "$WINEPREFIX/.catraca-ready" ] && return 0
+  echo "$(basename "$0"): creating the Wine prefix $WINEPREFIX"
+  rm -rf "$WINEPREFIX"
+  DISPLAY= timeout -k 10 300 "$WINE" wineboot --init >/dev/null 2>&1 || true
+  timeout -k 10 60 "$WINESERVER" -w 2>/dev/null || true
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "$(basename "$0"): FAILED: wineboot did not create $WINEPREFIX" >&2
+    exit 1
+  fi
+  touch "$WINEPREFIX/.catraca-ready"
+}
