@@ -62,7 +62,7 @@ private slots:
         auto form = NewForm();
         form->FormShow();
         QCOMPARE(form->EdtIP->text(), QStringLiteral("127.0.0.1"));
-        QCOMPARE(form->EdtLocal->text(), Folder() + QStringLiteral("Dados/DBEMPRESA.FDB"));
+        QCOMPARE(form->EdtLocal->text(), QDir::toNativeSeparators(Folder() + QStringLiteral("Dados/DBEMPRESA.FDB")));
         QVERIFY(form->EdtPorta->text().isEmpty());
         QVERIFY(form->EdtUsuario->text().isEmpty());
         QVERIFY(form->EdtSenha->text().isEmpty());
@@ -176,7 +176,7 @@ private slots:
         const TConnectEntries e = form->Entries();
         QCOMPARE(e.Host, QStringLiteral("srv"));
         QCOMPARE(e.User, QStringLiteral("ana"));
-        QCOMPARE(e.DatabasePath, Folder() + QStringLiteral("Dados/DBEMPRESA.FDB"));
+        QCOMPARE(e.DatabasePath, QDir::toNativeSeparators(Folder() + QStringLiteral("Dados/DBEMPRESA.FDB")));
 
         QVERIFY(!ExecuteWith(*form, [&] { QTest::keyClick(form->EdtLocal, Qt::Key_Escape); }));
         QCOMPARE(form->result(), int(QDialog::Rejected));

@@ -41,7 +41,7 @@ private slots:
         QCOMPARE(heard[0].output, platform::AlertDecision::Beep);
         QCOMPARE(heard[0].beep, unsigned(platform::BeepHand));
         QCOMPARE(heard[1].output, platform::AlertDecision::PlayFile);
-        QCOMPARE(QString::fromStdU16String(heard[1].file.u16string()), folder + QStringLiteral("erro.wav"));
+        QCOMPARE(QString::fromStdU16String(heard[1].file.u16string()), QDir::toNativeSeparators(folder + QStringLiteral("erro.wav")));
         QCOMPARE(heard[2].output, platform::AlertDecision::Silence);
     }
 };

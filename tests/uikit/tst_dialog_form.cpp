@@ -450,9 +450,15 @@ void TestDialogForm::iconCentredBehindText()
     // The text lies above the image, and the image shows through it.
     QVERIFY(d.Panel1->children().indexOf(d.LblMens) > d.Panel1->children().indexOf(d.ImError));
     const QImage shot = d.Panel1->grab().toImage();
-    const QRgb badge = shot.pixel(200 + 20, 86 + 64);
-    QVERIFY2(qRed(badge) > qBlue(badge) + 20, "the pale red badge shows behind the text");
-    QVERIFY(qGray(badge) > 180);
+    // A few pixels around the probe: another face's glyphs may cover one of them.
+    bool badgeSeen = false;
+    for (int dy = -3; dy <= 3; ++dy) {
+        for (int dx = -3; dx <= 3; ++dx) {
+            const QRgb badge = shot.pixel(200 + 20 + dx, 86 + 64 + dy);
+            badgeSeen = badgeSeen || (qRed(badge) > qBlue(badge) + 20 && qGray(badge) > 180);
+        }
+    }
+    QVERIFY2(badgeSeen, "the pale red badge shows behind the text");
     // A long text wraps inside the message area without moving it.
     QCOMPARE(d.LblMens->geometry(), QRect(3, 3, 521, 294));
     d.done(2);
@@ -573,7 +579,7 @@ void TestDialogForm::soundOfEachKind()
     QVERIFY(create(QStringLiteral("info.wav")));
     d = show();
     QCOMPARE(d.output, platform::AlertDecision::PlayFile);
-    QCOMPARE(QString::fromStdU16String(d.file.u16string()), folder + file);
+    QCOMPARE(QString::fromStdU16String(d.file.u16string()), QDir::toNativeSeparators(folder + file));
 
     QVERIFY(create(QStringLiteral("nosound.dat")));
     QCOMPARE(show().output, platform::AlertDecision::Silence);

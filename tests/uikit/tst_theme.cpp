@@ -288,7 +288,7 @@ private slots:
         TKRTheme theme;
         QCOMPARE(theme.SettingsFilePath(), m_dir.filePath(QStringLiteral("catraca-sync.ini")));
         theme.SetIniFileName(QStringLiteral("tema.ini"));
-        QCOMPARE(theme.SettingsFilePath(), m_dir.filePath(QStringLiteral("tema.ini")));
+        QCOMPARE(theme.SettingsFilePath(), QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("tema.ini"))));
     }
 
     void loadWithoutFileGivesDefaults()
