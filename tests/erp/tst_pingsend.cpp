@@ -9,6 +9,10 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 using namespace pingsend;
 using ByteVector = std::vector<std::uint8_t>;
 
@@ -296,6 +300,11 @@ private slots:
     void loopbackAnswers()
     {
         QFETCH(QString, host);
+#ifdef Q_OS_WIN
+        // Wine's IP helper does not echo over IPv6; Windows does.
+        if (host == QStringLiteral("::1") && GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+            QSKIP("no ICMPv6 echo under Wine");
+#endif
         TPINGSend probe(3000);
         QCOMPARE(probe.PingTime, -1);
         QVERIFY(probe.Ping(host.toStdWString()));

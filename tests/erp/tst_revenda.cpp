@@ -72,7 +72,7 @@ private slots:
     {
         QCOMPARE(RevendaCaptionPanel("Norva Varejo"), QStringLiteral("Norva Varejo"));
         QCOMPARE(RevendaCaptionPanel(""), QString());
-        QCOMPARE(RevendaFile(), QDir(m_dir->path()).filePath("REVF.INI"));
+        QCOMPARE(RevendaFile(), QDir::toNativeSeparators(QDir(m_dir->path()).filePath("REVF.INI")));
         QVERIFY(!QFile::exists(file("REVF.INI")));
         QVERIFY(m_messages.isEmpty());
     }
