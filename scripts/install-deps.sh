@@ -13,7 +13,7 @@ packages=(
   # for (the program registers Wine's Tahoma itself).
   fonts-liberation fonts-wine
   clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64 wine64
+  g++-mingw-w64-x86-64 wine64 x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do
