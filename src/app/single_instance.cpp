@@ -35,6 +35,11 @@ bool TSingleInstance::Claim()
         if (socket.waitForConnected(1000)) {
             socket.write("SHOW\n");
             socket.waitForBytesWritten(1000);
+            // Wait for the first to say it read the request: on Windows (and
+            // Wine) a pipe closed right after the write may lose what was in it.
+            while (socket.state() == QLocalSocket::ConnectedState && !socket.canReadLine()
+                   && socket.waitForReadyRead(2000)) {
+            }
             socket.disconnectFromServer();
         }
         return false;
@@ -46,10 +51,20 @@ bool TSingleInstance::Claim()
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *s = m_server->nextPendingConnection()) {
             connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-            connect(s, &QLocalSocket::readyRead, this, [this, s] {
-                if (s->readAll().contains("SHOW"))
-                    emit activationRequested();
-            });
+            const auto read = [this, s] {
+                while (s->canReadLine()) {
+                    if (s->readLine().trimmed() == "SHOW") {
+                        emit activationRequested();
+                        s->write("OK\n");
+                        s->flush();
+                    }
+                }
+                // A peer that never ends its line gets no more than this.
+                if (s->bytesAvailable() > 64)
+                    s->abort();
+            };
+            connect(s, &QLocalSocket::readyRead, this, read);
+            read();
         }
     });
     m_server->listen(m_serverName);
