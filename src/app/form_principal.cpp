@@ -495,7 +495,9 @@ void TFrmPrincipal::AbrirRegistroClick()
             ShowErrorMessage(QStringLiteral("Erro"), QStringLiteral("O registro de eventos não foi encontrado: ") + path);
             return;
         }
-        platform::ExecShell(QDir::toNativeSeparators(path).toStdWString(), std::wstring(), 1);
+        if (!platform::OpenTextFile(QDir::toNativeSeparators(path).toStdWString()))
+            ShowErrorMessage(QStringLiteral("Erro"),
+                             QStringLiteral("Não foi possível abrir o registro de eventos: ") + path);
     });
 }
 

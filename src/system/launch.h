@@ -14,6 +14,11 @@ inline constexpr std::size_t MaxCommandLineLength = 512;
 // Nothing is reported; the started program outlives this one.
 void ExecShell(const std::wstring &file, const std::wstring &params, int showCmd);
 
+// Opens a text file for the user to read, in the program the desktop has for
+// its type; on Windows, where its type has none, in Notepad. False when
+// nothing could be started.
+bool OpenTextFile(const std::wstring &file);
+
 // Starts the command line's program, waits for its end and returns its exit
 // code; -1 when it cannot be started or the line is longer than
 // MaxCommandLineLength. The program is the line's first token; when that is

@@ -211,6 +211,16 @@ void ExecShell(const std::wstring &file, const std::wstring &params, int)
         reapLater(spawn(opener, {"xdg-open", name}, true));
 }
 
+bool OpenTextFile(const std::wstring &file)
+{
+    const std::string opener = resolveProgram("xdg-open");
+    if (opener.empty() || file.empty())
+        return false;
+    const pid_t pid = spawn(opener, {"xdg-open", ToUtf8(file)}, true);
+    reapLater(pid);
+    return pid > 0;
+}
+
 int ExecAndWait(const std::wstring &commandLine, int)
 {
     if (commandLine.size() > MaxCommandLineLength)

@@ -13,6 +13,26 @@ void ExecShell(const std::wstring &file, const std::wstring &params, int showCmd
     ShellExecuteW(GetActiveWindow(), L"", file.c_str(), params.c_str(), L"", showCmd);
 }
 
+bool OpenTextFile(const std::wstring &file)
+{
+    SHELLEXECUTEINFOW run{};
+    run.cbSize = sizeof run;
+    // No box of the shell's own when the type has no program: Notepad follows.
+    run.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    run.hwnd = GetActiveWindow();
+    run.lpFile = file.c_str();
+    run.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&run))
+        return true;
+    // .log has no program on some systems (Wine's; one whose editor took the
+    // type along when it was removed), and ShellExecute then opens nothing
+    // and says nothing. Notepad is on every Windows.
+    const std::wstring quoted = L"\"" + file + L"\"";
+    run.lpFile = L"notepad.exe";
+    run.lpParameters = quoted.c_str();
+    return ShellExecuteExW(&run);
+}
+
 int ExecAndWait(const std::wstring &commandLine, int showCmd)
 {
     if (commandLine.size() > MaxCommandLineLength)

@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QSet>
+#include <QSettings>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -22,6 +24,15 @@
 #include <QtTest>
 
 #include <memory>
+
+#ifdef Q_OS_WIN
+#include <atomic>
+#include <thread>
+
+#include <windows.h>
+#include <tlhelp32.h>
+#include <winternl.h>
+#endif
 
 class TestFormPrincipal : public QObject
 {
@@ -60,6 +71,7 @@ private slots:
     void trayMenuOpenBringsTheWindowBack();
     void trayMenuQuitEndsAsCloseDoes();
     void trayMenuOpensTheLogWithTheSystemViewer();
+    void trayMenuOpensTheLogWithoutAViewerForItsType();
     void trayTooltipTellsTheFacts();
 
 private:
@@ -508,6 +520,138 @@ void TestFormPrincipal::trayMenuQuitEndsAsCloseDoes()
     QVERIFY(!form->isVisible());
 }
 
+#ifdef Q_OS_WIN
+namespace {
+const QString ViewerClass = QStringLiteral("CatracaSyncTests.LogViewer");
+
+QString ClassesKey(const QString &root, const QString &name)
+{
+    return root + QLatin1Char('\\') + name;
+}
+
+bool KeyExists(const QString &key)
+{
+    const QSettings settings(key, QSettings::NativeFormat);
+    return !settings.childKeys().isEmpty() || !settings.childGroups().isEmpty();
+}
+
+// A program of our own for .log files, as a user's choice of viewer would be:
+// per user where the system reads the user's types (Windows), machine-wide
+// where it reads only the machine's (Wine). Only keys it made are taken away again.
+class LogViewerRegistration
+{
+public:
+    explicit LogViewerRegistration(const QString &command)
+    {
+        for (const QString root : {QStringLiteral("HKEY_CURRENT_USER\\Software\\Classes"),
+                                   QStringLiteral("HKEY_CLASSES_ROOT")}) {
+            if (KeyExists(ClassesKey(root, QStringLiteral(".log"))) || KeyExists(ClassesKey(root, ViewerClass)))
+                continue;
+            QSettings(ClassesKey(root, QStringLiteral(".log")), QSettings::NativeFormat).setValue("Default", ViewerClass);
+            QSettings(ClassesKey(root, ViewerClass + QStringLiteral("\\shell\\open\\command")), QSettings::NativeFormat)
+                .setValue("Default", command);
+            m_root = root;
+            if (QSettings(QStringLiteral("HKEY_CLASSES_ROOT\\.log"), QSettings::NativeFormat).value("Default") == ViewerClass)
+                return;
+            Remove();
+        }
+    }
+    ~LogViewerRegistration() { Remove(); }
+    bool Active() const { return !m_root.isEmpty(); }
+
+private:
+    void Remove()
+    {
+        if (m_root.isEmpty())
+            return;
+        QSettings classes(m_root, QSettings::NativeFormat);
+        classes.remove(QStringLiteral(".log"));
+        classes.remove(ViewerClass);
+        m_root.clear();
+    }
+    QString m_root;
+};
+
+// Read from the process's own memory, where its parent wrote it: Wine lacks
+// the query that hands it over directly (ProcessCommandLineInformation).
+QString CommandLineOf(HANDLE process)
+{
+    PROCESS_BASIC_INFORMATION basic{};
+    PEB peb{};
+    RTL_USER_PROCESS_PARAMETERS parameters{};
+    using Query = LONG(WINAPI *)(HANDLE, PROCESSINFOCLASS, void *, ULONG, ULONG *);
+    const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    if (!query || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0
+        || !ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr)
+        || !ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters, nullptr))
+        return QStringLiteral("notepad.exe (command line not readable)");
+    std::wstring text(parameters.CommandLine.Length / sizeof(wchar_t), L'\0');
+    if (!ReadProcessMemory(process, parameters.CommandLine.Buffer, text.data(), parameters.CommandLine.Length, nullptr))
+        return QStringLiteral("notepad.exe (command line not readable)");
+    return QString::fromStdWString(text);
+}
+
+// Notepad's processes that start while it watches, ended as soon as seen:
+// their command lines. ShellExecute returns only once the program it started
+// is ready for input, which a short-lived one may never be.
+class NotepadWatch
+{
+public:
+    NotepadWatch()
+    {
+        Poll(true);
+        m_thread = std::thread([this] {
+            while (!m_stop) {
+                Poll(false);
+                Sleep(10);
+            }
+        });
+    }
+    ~NotepadWatch() { Stop(); }
+    int Seen() const { return m_seen; }
+    QStringList Stop()
+    {
+        if (m_thread.joinable()) {
+            m_stop = true;
+            m_thread.join();
+        }
+        return m_lines;
+    }
+
+private:
+    void Poll(bool initial)
+    {
+        const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+            if (_wcsicmp(entry.szExeFile, L"notepad.exe") != 0 || m_known.contains(entry.th32ProcessID))
+                continue;
+            m_known.insert(entry.th32ProcessID);
+            if (initial)
+                continue;
+            const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE, FALSE,
+                                               entry.th32ProcessID);
+            m_lines << (process ? CommandLineOf(process) : QStringLiteral("notepad.exe (gone)"));
+            if (process) {
+                TerminateProcess(process, 0);
+                CloseHandle(process);
+            }
+            ++m_seen;
+        }
+        CloseHandle(snapshot);
+    }
+
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_seen{0};
+    QSet<DWORD> m_known;
+    QStringList m_lines;
+};
+} // namespace
+#endif
+
 void TestFormPrincipal::trayMenuOpensTheLogWithTheSystemViewer()
 {
     LogEvent(QStringLiteral("linha de teste"));
@@ -516,6 +660,19 @@ void TestFormPrincipal::trayMenuOpensTheLogWithTheSystemViewer()
     // asked to open.
     QTemporaryDir bin;
     const QString marker = bin.filePath(QStringLiteral("opened"));
+#ifdef Q_OS_WIN
+    if (QSettings(QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\"
+                                 ".log\\UserChoice"),
+                  QSettings::NativeFormat)
+            .contains("ProgId"))
+        QSKIP("this user chose a program for .log files, which comes before any other");
+    const LogViewerRegistration viewer(QStringLiteral("\"%1\" /c echo %2>\"%3\"")
+                                           .arg(QDir::toNativeSeparators(qEnvironmentVariable("ComSpec", "cmd.exe")),
+                                                QStringLiteral("%1"), QDir::toNativeSeparators(marker)));
+    if (!viewer.Active())
+        QSKIP("no type of our own for .log files can be registered here");
+    m_form->ActRegistro->trigger();
+#else
     QFile viewer(bin.filePath(QStringLiteral("xdg-open")));
     QVERIFY(viewer.open(QIODevice::WriteOnly));
     viewer.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(marker).toUtf8());
@@ -525,10 +682,11 @@ void TestFormPrincipal::trayMenuOpensTheLogWithTheSystemViewer()
     qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
     m_form->ActRegistro->trigger();
     qputenv("PATH", path);
+#endif
     QTRY_VERIFY(QFileInfo(marker).size() > 0);
     QFile opened(marker);
     QVERIFY(opened.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(opened.readAll()), EventLogPath());
+    QCOMPARE(QString::fromUtf8(opened.readAll()).trimmed(), QDir::toNativeSeparators(EventLogPath()));
     QVERIFY(m_messages.isEmpty());
 
     // No log yet (a folder that cannot be written): said, not opened.
@@ -537,6 +695,35 @@ void TestFormPrincipal::trayMenuOpensTheLogWithTheSystemViewer()
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages.first().startsWith(QStringLiteral("Erro: O registro de eventos não foi encontrado: ")),
              qPrintable(m_messages.first()));
+}
+
+void TestFormPrincipal::trayMenuOpensTheLogWithoutAViewerForItsType()
+{
+    LogEvent(QStringLiteral("linha de teste"));
+    QVERIFY(QFileInfo::exists(EventLogPath()));
+#ifdef Q_OS_WIN
+    // ShellExecute alone opens nothing and says nothing then: Notepad it is.
+    if (KeyExists(QStringLiteral("HKEY_CLASSES_ROOT\\.log")))
+        QSKIP("this system has a program for .log files");
+    NotepadWatch watch;
+    m_form->ActRegistro->trigger();
+    QTRY_VERIFY(watch.Seen() > 0);
+    const QStringList started = watch.Stop();
+    QCOMPARE(started.size(), 1);
+    QVERIFY2(started.first().endsWith(QLatin1Char('"') + QDir::toNativeSeparators(EventLogPath()) + QLatin1Char('"')),
+             qPrintable(started.first()));
+    QVERIFY(m_messages.isEmpty());
+#else
+    // Without xdg-open nothing can open it: said.
+    QTemporaryDir empty;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(empty.path()));
+    m_form->ActRegistro->trigger();
+    qputenv("PATH", path);
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().startsWith(QStringLiteral("Erro: Não foi possível abrir o registro de eventos: ")),
+             qPrintable(m_messages.first()));
+#endif
 }
 
 void TestFormPrincipal::trayTooltipTellsTheFacts()
