@@ -20,11 +20,7 @@ screenshot=0
 [ -f "$BUILD/install/catraca-sync.exe" ] || { echo "wine-app-tests: FAILED: no $BUILD/install (run scripts/win-build.sh)" >&2; exit 1; }
 source scripts/wine-env.sh
 wine_prefix_ready
-# The prefix has neither Arial nor Tahoma, the faces the window asks for:
-# Liberation Sans has Arial's metrics.
-for face in Arial Tahoma; do
-  "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d 'Liberation Sans' /f >/dev/null 2>&1 || true
-done
+wine_design_fonts
 
 OUT=${WINE_APP_DIR:-/tmp/catraca-wine-app-$(id -u)}
 rm -rf "$OUT"

@@ -35,3 +35,17 @@ wine_prefix_ready() {
   fi
   touch "$WINEPREFIX/.catraca-ready"
 }
+
+# A Windows machine has Arial and Tahoma, the faces the windows were laid out
+# for; the prefix has neither. Liberation Sans, made with Arial's metrics,
+# takes Arial's name; Wine's own Tahoma (Debian's fonts-wine, which Wine does
+# not load by itself) is installed as Windows has it. A Tahoma replacement
+# left by earlier runs of wine-app-tests.sh would hide it, so it goes.
+wine_design_fonts() {
+  "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f >/dev/null 2>&1 || true
+  "$WINE" reg delete 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /f >/dev/null 2>&1 || true
+  local file
+  for file in tahoma.ttf tahomabd.ttf; do
+    [ -f "$WINEPREFIX/drive_c/windows/Fonts/$file" ] || cp "/usr/share/wine/fonts/$file" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  done
+}

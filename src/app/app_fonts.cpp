@@ -8,12 +8,15 @@
 
 namespace {
 
+#ifndef Q_OS_WIN
 // Debian's fonts-wine keeps its faces outside fontconfig's folders, so the
-// program registers them itself.
+// program registers them itself. Windows has Tahoma, and these names would
+// mean folders of whichever drive is current.
 const char *const TahomaFiles[] = {
     "/usr/share/wine/fonts/tahoma.ttf",
     "/usr/share/wine/fonts/tahomabd.ttf",
 };
+#endif
 
 bool HasFamily(const QString &family)
 {
@@ -36,12 +39,14 @@ void SubstituteWhenMissing(const QString &family, const QStringList &standIns)
 
 void UseDesignFonts()
 {
+#ifndef Q_OS_WIN
     if (!HasFamily(QStringLiteral("Tahoma"))) {
         for (const char *file : TahomaFiles) {
             if (QFileInfo::exists(QString::fromLatin1(file)))
                 QFontDatabase::addApplicationFont(QString::fromLatin1(file));
         }
     }
+#endif
     SubstituteWhenMissing(QStringLiteral("Arial"), {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")});
     // Without Wine's face: closer in width than the generic fallback.
     SubstituteWhenMissing(QStringLiteral("Tahoma"), {QStringLiteral("Liberation Sans")});
