@@ -21,11 +21,7 @@ deps=$(scripts/win-deps.sh | tail -n1)
 # that check the POSIX layers through their files (sh scripts, the XDG
 # autostart folder); the Windows layers under them have their own checks in
 # tests/platform, and the program's Run key is checked by wine-app-tests.sh.
-# Three more were written after the Windows build first ran and still hold
-# POSIX or font assumptions (the tray menu's log viewer, the batch writer's
-# unnamed-file replacement, Linux's metric-compatible fonts): left out until
-# they are adapted, not hidden; the same programs pass on Linux.
-posix_only='^tst_(launch|autostart|form_principal|inifile|texts_fit)$'
+posix_only='^tst_(launch|autostart)$'
 mapfile -t tests < <(grep -L 'CATRACA_FB_HOST\|CATRACA_MYSQL_HOST\|CATRACA_BINARY' tests/*/tst_*.cpp \
                        | xargs -n1 basename | sed 's/\.cpp$//' | grep -Ev "$posix_only" | sort)
 

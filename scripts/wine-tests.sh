@@ -86,6 +86,27 @@ fi
 [ $# -eq 0 ] || exit "$status"
 winepath_of() { echo "Z:$(echo "$1" | tr / '\\')"; }
 fixtures=$(winepath_of "$(pwd -P)/tests/fixtures")
+# The test of the texts' room measures with the faces the program draws with:
+# on Windows the offscreen platform has FreeType and Qt's own font folder
+# instead, so it runs on the Windows platform, on a private Xvfb display,
+# with the prefix's stand-ins for Arial and Tahoma.
+windows_platform='^tst_texts_fit$'
+wine_design_fonts
+xvfb=
+display=
+stop_xvfb() { [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true; }
+trap stop_xvfb EXIT
+start_xvfb() {
+  [ -z "$xvfb" ] || return 0
+  local n
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=:$n; break; }
+  done
+  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 40); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.25; done
+  echo "wine-tests: no Xvfb display for the Windows platform" >&2
+}
 qt_failed=()
 qt_started=$(date +%s)
 while read -r name; do
@@ -98,9 +119,19 @@ while read -r name; do
   # which only a test with a QApplication (QTEST_MAIN) takes.
   platform=()
   grep -qs 'QTEST_MAIN' tests/*/"$name.cpp" && platform=(-platform offscreen)
-  (cd "$qt_tests" && CATRACA_FIXTURES="$fixtures" \
+  run_display=
+  if [[ $name =~ $windows_platform ]]; then
+    start_xvfb
+    platform=(-platform windows)
+    run_display=$display
+    # Wine's desktop takes the display of the program that starts it.
+    "$WINESERVER" -k 2>/dev/null || true
+  fi
+  started=$(date +%s)
+  (cd "$qt_tests" && env CATRACA_FIXTURES="$fixtures" ${run_display:+DISPLAY=$run_display} \
      timeout -k 10 300 "$WINE" "$name.exe" "${platform[@]}" -o "$(winepath_of "$OUT/$name.txt"),txt" </dev/null >"$OUT/$name.log" 2>&1)
   result=$?
+  [ -z "$run_display" ] || "$WINESERVER" -k 2>/dev/null || true
   set -e
   totals=$(tr -d '\r' <"$OUT/$name.txt" 2>/dev/null | grep -E '^Totals: ' | tail -n1 || true)
   if [ "$result" -ne 0 ] || [ -z "$totals" ]; then
@@ -109,10 +140,11 @@ while read -r name; do
     tr -d '\r' <"$OUT/$name.txt" 2>/dev/null | grep -E '^(FAIL!|   Loc:|QFATAL)' -A2 | head -n 20 >&2 || true
     tail -n 5 "$OUT/$name.log" >&2 || true
   else
-    echo "wine-tests: $name: $totals"
+    echo "wine-tests: $name: $totals ($(( $(date +%s) - started )) s)"
   fi
 done <"$qt_tests/tests.txt"
 "$WINESERVER" -k 2>/dev/null || true
+stop_xvfb
 if [ ${#qt_failed[@]} -gt 0 ]; then
   echo "wine-tests: FAILED: ${#qt_failed[@]} Qt test programs under Wine: ${qt_failed[*]}" >&2
   status=1
