@@ -11,8 +11,15 @@
 
 namespace platform {
 
+// Who may open a file that does not exist yet: whom its folder lets
+// (Windows: the inherited access list; elsewhere the mode the umask leaves),
+// or its owner alone (a protected access list for the user, SYSTEM and the
+// administrators; mode 0600), for files that hold a password.
+enum class NewFileAccess { Inherited, OwnerOnly };
+
 // False, with the old file untouched and no new file left behind, when the
 // file or its folder cannot be written (a read-only file included).
-bool ReplaceFileContents(const std::wstring &path, std::string_view bytes);
+bool ReplaceFileContents(const std::wstring &path, std::string_view bytes,
+                         NewFileAccess newFile = NewFileAccess::Inherited);
 
 } // namespace platform

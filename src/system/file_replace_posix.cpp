@@ -9,7 +9,7 @@
 
 namespace platform {
 
-bool ReplaceFileContents(const std::wstring &path, std::string_view bytes)
+bool ReplaceFileContents(const std::wstring &path, std::string_view bytes, NewFileAccess newFile)
 {
     static std::atomic<unsigned> counter{0};
     const std::string target = ToUtf8(path);
@@ -20,7 +20,8 @@ bool ReplaceFileContents(const std::wstring &path, std::string_view bytes)
         return false;
     const std::string temporary =
         target + ".~" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const mode_t mode = !exists && newFile == NewFileAccess::OwnerOnly ? 0600 : 0666;
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0)
         return false;
     bool ok = !exists || ::fchmod(fd, old.st_mode & 07777) == 0;

@@ -9,7 +9,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <sddl.h>
+#else
 #include <sys/stat.h>
 #endif
 
@@ -17,6 +20,25 @@ namespace {
 using filetest::cp1252;
 using filetest::readAll;
 using filetest::writeAll;
+
+#ifdef Q_OS_WIN
+// The file's access list in the security descriptors' text form.
+QString AccessList(const QString &path)
+{
+    const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+    DWORD size = 0;
+    GetFileSecurityW(name.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    QByteArray descriptor(size ? int(size) : 1, '\0');
+    wchar_t *text = nullptr;
+    if (!GetFileSecurityW(name.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size)
+        || !ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1,
+                                                                 DACL_SECURITY_INFORMATION, &text, nullptr))
+        return QString();
+    const QString list = QString::fromWCharArray(text);
+    LocalFree(text);
+    return list;
+}
+#endif
 } // namespace
 
 class TstIniFile : public QObject
@@ -364,6 +386,13 @@ private slots:
         QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
         QCOMPARE(int(st.st_mode & 0777), 0600);
         const ino_t inode = st.st_ino;
+#else
+        // No mode bits: an access list for the owner (with SYSTEM and the
+        // administrators), where the folder's would let every user read it.
+        const QString access = AccessList(file);
+        QVERIFY2(access.startsWith(QStringLiteral("D:")) && access.contains(QStringLiteral(";;;SY)")), qPrintable(access));
+        for (const char *everyone : {";;;WD)", ";;;BU)", ";;;AU)", ";;;IU)"})
+            QVERIFY2(!access.contains(QLatin1String(everyone)), qPrintable(access));
 #endif
 
         // The same values again: the file is not replaced, so it keeps the

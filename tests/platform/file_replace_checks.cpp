@@ -55,6 +55,46 @@ PLATFORM_CHECK("file replace: a missing file is created, a missing folder refuse
 #ifdef _WIN32
 namespace {
 
+std::wstring accessList(const std::filesystem::path &file)
+{
+    DWORD size = 0;
+    GetFileSecurityW(file.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::string buffer(size ? size : 1, '\0');
+    wchar_t *text = nullptr;
+    if (!GetFileSecurityW(file.c_str(), DACL_SECURITY_INFORMATION, buffer.data(), size, &size)
+        || !ConvertSecurityDescriptorToStringSecurityDescriptorW(buffer.data(), SDDL_REVISION_1,
+                                                                 DACL_SECURITY_INFORMATION, &text, nullptr))
+        return L"";
+    const std::wstring list = text;
+    LocalFree(text);
+    return list;
+}
+
+bool grantsEveryUser(const std::wstring &list)
+{
+    for (const wchar_t *group : {L";;;WD)", L";;;BU)", L";;;AU)", L";;;IU)"})
+        if (list.find(group) != std::wstring::npos)
+            return true;
+    return false;
+}
+
+} // namespace
+
+// Wine maps the access list onto the file's mode and back: the ACEs read back
+// are not the ones written, but who is let in is.
+PLATFORM_CHECK("file replace: a new file for its owner alone")
+{
+    TempFolder folder("replace");
+    const auto file = folder.path() / "dbxconnections.ini";
+    CHECK(platform::ReplaceFileContents(file.wstring(), "Password=x", platform::NewFileAccess::OwnerOnly));
+    CHECK_EQ(readFile(file), std::string("Password=x"));
+    const std::wstring owner = accessList(file);
+    CHECK(owner.find(L";;;SY)") != std::wstring::npos);
+    CHECK(!grantsEveryUser(owner));
+}
+
+namespace {
+
 // Wine's ReplaceFileW moves the new file over the old one without carrying
 // the attributes and the access list over: only Windows itself shows them kept.
 bool underWine()
@@ -121,6 +161,23 @@ PLATFORM_CHECK("file replace: the old file's own access list stays (Windows only
     CHECK(got.find(L"(A;;FR;;;BU)") != std::wstring::npos);
 }
 #else
+PLATFORM_CHECK("file replace: a new file for its owner alone; an existing one keeps its mode")
+{
+    TempFolder folder("replace");
+    const mode_t mask = ::umask(022);
+    const auto file = folder.path() / "dbxconnections.ini";
+    CHECK(platform::ReplaceFileContents(file.wstring(), "Password=x", platform::NewFileAccess::OwnerOnly));
+    const auto shared = folder.path() / "Produto.ini";
+    CHECK(platform::ReplaceFileContents(shared.wstring(), "a"));
+    CHECK(platform::ReplaceFileContents(shared.wstring(), "b", platform::NewFileAccess::OwnerOnly));
+    ::umask(mask);
+    struct stat st {};
+    CHECK(::stat(file.c_str(), &st) == 0);
+    CHECK_EQ(int(st.st_mode & 07777), 0600);
+    CHECK(::stat(shared.c_str(), &st) == 0);
+    CHECK_EQ(int(st.st_mode & 07777), 0644);
+}
+
 PLATFORM_CHECK("file replace: the old file's mode stays")
 {
     TempFolder folder("replace");
