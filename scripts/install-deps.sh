@@ -3,7 +3,7 @@
 # need and this machine lacks. Safe to run again: it installs only what is missing.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config ccache
   qt6-base-dev
   firebird3.0-server firebird-dev libfbclient2
   mariadb-server mariadb-client libmariadb-dev
