@@ -11,7 +11,7 @@
 #include "erp/erp_reader.h"
 #include "sync/mysql_connection.h"
 #include "sync/reconciliation.h"
-#include "sync/turnstile_link.h"
+#include "sync/turnstile_port.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -117,12 +117,12 @@ int main(int argc, char **argv)
                       .arg(tabs));
         runScript(QStringLiteral("mysql-sql"), QStringLiteral("delete from cad_comanda"));
 
-        TErpReader erp(TErpSettings{
+        TErpReader erp;
+        erp.Attach(TErpSettings{
             env("CATRACA_FB_HOST") + QLatin1Char('/') + env("CATRACA_FB_PORT") + QLatin1Char(':')
                 + env("CATRACA_FB_DATABASE"),
             {QStringLiteral("user_name=SYSDBA"), QStringLiteral("password=") + env("CATRACA_FB_PASSWORD"),
              QStringLiteral("lc_ctype=WIN1252")}});
-        erp.Attach();
 
         TMySqlConnection my;
         my.Params = {QStringLiteral("HostName=") + env("CATRACA_MYSQL_HOST"),
@@ -131,7 +131,7 @@ int main(int argc, char **argv)
                      QStringLiteral("User_Name=") + env("CATRACA_MYSQL_USER"),
                      QStringLiteral("Password=") + env("CATRACA_MYSQL_PASSWORD")};
         my.Open();
-        TMySqlTurnstileLink turnstile(my);
+        TMySqlTurnstilePort turnstile(my);
         NullView view;
         NullTurnstile nullTurnstile;
 

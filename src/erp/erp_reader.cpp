@@ -2,10 +2,19 @@
 
 #include "erp/kr_database.h"
 
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
 class TErpQuery : public IOpenTabsQuery
 {
 public:
-    TErpQuery(TErpReader &reader, std::unique_ptr<TFbQuery> query) : m_reader(reader), m_query(std::move(query)) {}
+    TErpQuery(TErpReader &reader, std::unique_ptr<TFbQuery> query)
+        : m_reader(reader), m_database(reader.m_database), m_transaction(reader.m_transaction),
+          m_query(std::move(query))
+    {
+    }
     ~TErpQuery() override
     {
         try {
@@ -38,53 +47,122 @@ public:
 
 private:
     TErpReader &m_reader;
+    std::shared_ptr<TFbDatabase> m_database;
+    std::shared_ptr<TFbTransaction> m_transaction;
     std::unique_ptr<TFbQuery> m_query;
 };
 
-TErpReader::TErpReader(const TErpSettings &settings, std::chrono::milliseconds callLimit)
-    : m_callLimit(callLimit)
+namespace {
+int ConnectTimeoutSeconds(const QStringList &params)
 {
-    m_database.DatabaseName = settings.DatabaseName;
-    m_database.Params = settings.Params;
-    m_transaction.SetDefaultDatabase(&m_database);
-    m_transaction.Params = TKRDBManager::ErpTransactionParams();
+    for (const QString &line : params) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith(QLatin1String("connect_timeout="), Qt::CaseInsensitive)) {
+            bool ok = false;
+            const int seconds = trimmed.mid(16).trimmed().toInt(&ok);
+            if (ok && seconds > 0)
+                return seconds;
+        }
+    }
+    return TErpReader::DefaultConnectTimeoutSeconds;
 }
+
+// What an attach on its own thread and its caller share; whoever comes last
+// cleans up.
+struct TAttachState {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool abandoned = false;
+    std::exception_ptr error;
+};
+} // namespace
+
+TErpReader::TErpReader(std::chrono::milliseconds callLimit) : m_callLimit(callLimit) {}
 
 TErpReader::~TErpReader()
 {
     Detach();
 }
 
-void TErpReader::Attach()
+void TErpReader::Attach(const TErpSettings &settings)
 {
     Detach();
-    m_database.Open();
+    m_settings = settings;
+    auto database = std::make_shared<TFbDatabase>();
+    database->DatabaseName = settings.DatabaseName;
+    database->Params = settings.Params;
+    auto state = std::make_shared<TAttachState>();
+    // The client's connect time-out ends only the wait for the server's
+    // accept; a server that accepted and then went silent holds the attach
+    // until TCP gives up (hours), and there is no handle yet to cancel.
+    std::thread([database, state] {
+        std::exception_ptr error;
+        try {
+            database->Open();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        std::unique_lock lock(state->mutex);
+        state->finished = true;
+        state->error = error;
+        if (state->abandoned) {
+            lock.unlock();
+            try {
+                database->Close();
+            } catch (...) {
+            }
+            return;
+        }
+        state->done.notify_all();
+    }).detach();
+
+    const auto bound = std::chrono::seconds(ConnectTimeoutSeconds(settings.Params)) + m_callLimit;
+    std::unique_lock lock(state->mutex);
+    if (!state->done.wait_for(lock, bound, [&] { return state->finished; })) {
+        state->abandoned = true;
+        throw TCallTimedOut(QStringLiteral("O servidor não respondeu em %1 s.")
+                                .arg(std::chrono::duration_cast<std::chrono::seconds>(bound).count()));
+    }
+    if (state->error)
+        std::rethrow_exception(state->error);
+    m_database = std::move(database);
+    m_transaction = std::make_shared<TFbTransaction>();
+    m_transaction->SetDefaultDatabase(m_database.get());
+    m_transaction->Params = TKRDBManager::ErpTransactionParams();
 }
 
 void TErpReader::Detach() noexcept
 {
+    if (!m_database)
+        return;
     try {
         // A detach on a connection that went silent would wait as long as any
         // other call.
-        const TFbWatchdog::TBound bound(m_watchdog, m_database, std::chrono::milliseconds(2000));
-        m_database.Close();
+        const TFbWatchdog::TBound bound(m_watchdog, *m_database, std::chrono::milliseconds(2000));
+        m_database->Close();
     } catch (...) {
     }
+    m_transaction.reset();
+    m_database.reset();
 }
 
 template <class F>
 void TErpReader::Bounded(F &&call)
 {
+    if (!m_database)
+        throw KrError(QStringLiteral("O banco de dados do ERP não está conectado."));
     try {
-        const TFbWatchdog::TBound bound(m_watchdog, m_database, m_callLimit);
+        const TFbWatchdog::TBound bound(m_watchdog, *m_database, m_callLimit);
         call();
     } catch (const std::exception &e) {
         const bool timedOut = m_watchdog.Fired();
         const auto *fb = dynamic_cast<const TFbError *>(&e);
-        if (timedOut || (fb && fb->IsConnectionLost()) || m_database.ConnectionLost())
+        if (timedOut || (fb && fb->IsConnectionLost()) || m_database->ConnectionLost())
             Detach();
         if (timedOut)
-            throw KrError(QStringLiteral("O servidor não respondeu em %1 s.").arg(m_callLimit.count() / 1000));
+            throw TCallTimedOut(QStringLiteral("O servidor não respondeu em %1 s.")
+                                    .arg(std::chrono::duration_cast<std::chrono::seconds>(m_callLimit).count()));
         throw;
     }
 }
@@ -94,8 +172,8 @@ std::unique_ptr<IOpenTabsQuery> TErpReader::OpenQuery(const QString &sql)
     if (!Attached())
         throw KrError(QStringLiteral("O banco de dados do ERP não está conectado."));
     auto query = std::make_unique<TFbQuery>();
-    query->SetDatabase(&m_database);
-    query->SetTransaction(&m_transaction);
+    query->SetDatabase(m_database.get());
+    query->SetTransaction(m_transaction.get());
     query->SQL = QStringList{sql};
     Bounded([&] { query->Open(); });
     return std::make_unique<TErpQuery>(*this, std::move(query));

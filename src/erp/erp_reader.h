@@ -1,35 +1,35 @@
 #pragma once
 // The cycle's way into the ERP database: an attachment of its own, made from
 // the settings the start-up connection used, and a read-only query per cycle.
-// Every call on it is bounded, so a silent ERP host costs a failed cycle, not
-// a stuck program.
+// Every call on it is bounded, the attach included, so a silent ERP host
+// costs a failed cycle, not a stuck program.
 #include "erp/fb_client.h"
 #include "erp/fb_watchdog.h"
 #include "sync/sync_ports.h"
 
 #include <chrono>
+#include <memory>
 
-// What the attachment needs: "host[/port]:path" and the parameter lines.
-struct TErpSettings {
-    QString DatabaseName;
-    QStringList Params;
-};
-
-class TErpReader : public IOpenTabsSource
+class TErpReader : public IErpPort
 {
 public:
     static constexpr std::chrono::milliseconds DefaultCallLimit{10000};
+    // The attach's own time-out when the parameters name none.
+    static constexpr int DefaultConnectTimeoutSeconds = 10;
 
-    explicit TErpReader(const TErpSettings &settings, std::chrono::milliseconds callLimit = DefaultCallLimit);
+    explicit TErpReader(std::chrono::milliseconds callLimit = DefaultCallLimit);
     ~TErpReader() override;
 
-    // "host[/port]:path", for messages.
-    QString Address() const { return m_database.DatabaseName; }
-    bool Attached() const { return m_database.Connected(); }
-    // Raises on failure; the attach itself is bounded by the connect time-out.
-    void Attach();
+    QString Address() const override { return m_settings.DatabaseName; }
+    bool Attached() const override { return m_database && m_database->Connected(); }
+    // Raises on failure. Bounded by the connect time-out plus the call limit:
+    // an attach that has not returned by then (a server that accepted and
+    // went silent) is left behind on its own thread, which releases the
+    // attachment should it ever be made.
+    void Attach(const TErpSettings &settings) override;
     // Releases every handle, also of a dead attachment; never raises.
-    void Detach() noexcept;
+    void Detach() noexcept override;
+    void SetCallLimit(std::chrono::milliseconds limit) override { m_callLimit = limit; }
 
     // An opened query; raises when it cannot be opened. A call that ran out
     // of time, or that found the connection gone, leaves the reader detached.
@@ -41,8 +41,10 @@ private:
     template <class F>
     void Bounded(F &&call);
 
-    TFbDatabase m_database;
-    TFbTransaction m_transaction;
+    TErpSettings m_settings;
+    // Shared with the queries, which may outlive a detach within a cycle.
+    std::shared_ptr<TFbDatabase> m_database;
+    std::shared_ptr<TFbTransaction> m_transaction;
     TFbWatchdog m_watchdog;
     std::chrono::milliseconds m_callLimit;
 };

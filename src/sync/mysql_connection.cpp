@@ -185,3 +185,8 @@ void TMySqlConnection::Fail()
     }
     throw error;
 }
+
+quint64 TMySqlConnection::ThreadId() const
+{
+    return m_handle ? quint64(mysql_thread_id(m_handle)) : 0;
+}

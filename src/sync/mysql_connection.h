@@ -59,6 +59,9 @@ public:
     void Ping();
     // "host:port", as the last Open was told.
     QString Address() const { return m_address; }
+    // The server's id of this connection; a server numbers its connections
+    // upwards from its start, so a smaller id than before means a restart.
+    quint64 ThreadId() const;
 
 private:
     [[noreturn]] void Fail();

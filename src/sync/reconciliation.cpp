@@ -122,24 +122,31 @@ bool TReconciliador::WriteTab(ITurnstileLink &turnstile, qint32 numero, int flag
     return true;
 }
 
-CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsSource &erp, ICycleView &view)
+CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsSource &erp, ICycleView &view,
+                                           bool resetFirst)
 {
     CycleOutcome outcome;
     if (!turnstile.Connected() || Sincronizando)
         return outcome;
 
-    auto fail = [&outcome](CycleOutcome::Kind kind, CycleOutcome::Side side, const QString &error) {
+    auto fail = [&outcome](CycleOutcome::Kind kind, CycleOutcome::Side side, const std::exception &e) {
         outcome.kind = kind;
         outcome.side = side;
-        outcome.error = error;
+        outcome.error = messageOf(e);
+        outcome.timedOut = dynamic_cast<const TCallTimedOut *>(&e) != nullptr;
+    };
+    auto failUnexpected = [&outcome](CycleOutcome::Kind kind, CycleOutcome::Side side) {
+        outcome.kind = kind;
+        outcome.side = side;
+        outcome.error = QStringLiteral("Erro inesperado.");
     };
     std::unique_ptr<IOpenTabsQuery> query;
     try {
         query = erp.OpenQuery(sql::ErpOpenTabs);
     } catch (const std::exception &e) {
-        fail(CycleOutcome::QueryFailed, CycleOutcome::Erp, messageOf(e));
+        fail(CycleOutcome::QueryFailed, CycleOutcome::Erp, e);
     } catch (...) {
-        fail(CycleOutcome::QueryFailed, CycleOutcome::Erp, QStringLiteral("Erro inesperado."));
+        failUnexpected(CycleOutcome::QueryFailed, CycleOutcome::Erp);
     }
     if (!query) {
         view.ShowStatus(StatusFailed(), StatusColorFailed);
@@ -177,30 +184,42 @@ CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsS
         read = true;
         query->Finish();
     } catch (const std::exception &e) {
-        fail(CycleOutcome::Failed, CycleOutcome::Erp, messageOf(e));
+        fail(CycleOutcome::Failed, CycleOutcome::Erp, e);
     } catch (...) {
-        fail(CycleOutcome::Failed, CycleOutcome::Erp, QStringLiteral("Erro inesperado."));
+        failUnexpected(CycleOutcome::Failed, CycleOutcome::Erp);
     }
 
     if (outcome.kind == CycleOutcome::Done) {
+        int writing = -1;
         try {
+            if (resetFirst) {
+                turnstile.ExecuteDirect(sql::ResetAll);
+                outcome.resetDone = true;
+            }
             const int count = Comandas.Count();
             for (int i = count - 1; i >= 0; --i) {
                 TComanda &c = Comandas.At(i);
+                writing = i;
                 if (c.Nova && WriteTab(turnstile, c.Numero, 0, outcome))
                     c.Nova = false;
                 if (c.Encerrada && WriteTab(turnstile, c.Numero, 1, outcome))
                     Comandas.MarkRemoved(i);
             }
+            writing = -1;
             // Nothing to write says nothing about the turnstile: ask it, so
             // a dead one is shown within one cycle.
             if (outcome.writes.isEmpty() && outcome.rejected.isEmpty())
                 turnstile.CheckAlive();
         } catch (const std::exception &e) {
-            fail(CycleOutcome::Failed, CycleOutcome::Turnstile, messageOf(e));
+            fail(CycleOutcome::Failed, CycleOutcome::Turnstile, e);
         } catch (...) {
-            fail(CycleOutcome::Failed, CycleOutcome::Turnstile, QStringLiteral("Erro inesperado."));
+            failUnexpected(CycleOutcome::Failed, CycleOutcome::Turnstile);
         }
+        // The connection went during this tab's write: its commit may have
+        // reached the server or not. The tab is written again, as open if
+        // the ERP still has it open, whatever the ERP says next.
+        if (writing >= 0)
+            Comandas.At(writing).Nova = true;
     }
     Comandas.Compact();
 

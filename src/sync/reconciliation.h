@@ -47,6 +47,8 @@ struct CycleOutcome {
     QString error;
     qint64 elapsedMs = 0;
     bool turnstileClosed = false; // the turnstile connection is closed afterwards
+    bool timedOut = false;        // the failure was a call that ran out of its bound
+    bool resetDone = false;       // the reset ran in this cycle
     QStringList writes;           // one line per tab write done, for the log
     QList<TRejectedWrite> rejected;
     QStringList skippedRows;      // ERP rows whose tab number cannot be written
@@ -68,8 +70,12 @@ public:
     qint32 Abertas = 0;
 
     // Runs one cycle (the timer's tick). Never throws: a failure is reported
-    // in the outcome, after the labels have been brought up to date.
-    CycleOutcome TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsSource &erp, ICycleView &view);
+    // in the outcome, after the labels have been brought up to date. With
+    // resetFirst the reset statement runs after the ERP was read and before
+    // the first write, and only then: the turnstile is never told every tab
+    // is closed unless the open ones are about to be written back.
+    CycleOutcome TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsSource &erp, ICycleView &view,
+                               bool resetFirst = false);
 
     // A user's connect writes every tab as closed; forgetting the list makes
     // the next cycle write every open tab as open again.

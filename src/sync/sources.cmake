@@ -5,6 +5,7 @@ list(APPEND CORE_SOURCES
   sync/reconciliation.cpp
   sync/event_log.cpp
   sync/reconnect_policy.cpp
+  sync/sync_core.cpp
   sync/sync_engine.cpp
   sync/turnstile_settings.cpp
 )

@@ -6,40 +6,40 @@
 // shows goes out as signals.
 #include "erp/erp_reader.h"
 #include "sync/mysql_connection.h"
-#include "sync/reconciliation.h"
-#include "sync/reconnect_policy.h"
+#include "sync/sync_core.h"
+#include "sync/turnstile_port.h"
 
+#include <QElapsedTimer>
 #include <QObject>
-#include <QSet>
 #include <memory>
 
 class QThread;
 class QTimer;
 
-// What the notification-area icon tells at a glance.
-enum class TSyncTrayState { Waiting, Synchronised, Failing, Disconnected };
-
-class TSyncEngine : public QObject
+// The engine's decisions (TSyncCore) run here on the real clock, against the
+// real clients, woken by one timer set to the next thing that is due.
+class TSyncEngine : public QObject, private ISyncEvents, private IClock
 {
     Q_OBJECT
 public:
-    static constexpr int TickMs = 2000;
+    static constexpr int TickMs = TSyncCore::TickMs;
 
     explicit TSyncEngine(QObject *parent = nullptr);
     ~TSyncEngine() override;
 
     // Test seams, set before Start: the cycle's interval and the bound of
     // each ERP call.
-    void SetTickMs(int ms) { m_tickMs = ms; }
-    void SetErpCallLimit(std::chrono::milliseconds limit) { m_erpCallLimit = limit; }
+    void SetTickMs(int ms) { m_core.SetTickMs(ms); }
+    void SetErpCallLimit(std::chrono::milliseconds limit) { m_core.SetErpLimit(limit); }
 
 public slots:
     // Attaches to the ERP with the settings the start-up connection used and
     // starts the cycle; an ERP that cannot be reached is attached later.
     void Start(const QString &erpDatabase, const QStringList &erpParams);
     // The user's connect (the button, F2, or the automatic connect of a start
-    // with the system): reads the settings file, opens, empties the tab list
-    // and marks every turnstile row closed before the first cycle writes.
+    // with the system): reads the settings file, opens and empties the tab
+    // list; the first cycle that reads the ERP marks every turnstile row
+    // closed and writes the open tabs.
     void ConnectTurnstile(const QString &settingsFile);
     // The user's disconnect: no automatic reconnection until the next connect.
     void DisconnectTurnstile();
@@ -51,6 +51,8 @@ signals:
     void CountersChanged(const QString &caption);
     void TrayStateChanged(TSyncTrayState state);
     void TurnstileConnectedChanged(bool connected);
+    // From a connect until the user's disconnect, also while retries run.
+    void SessionActiveChanged(bool active);
     // The ERP database was lost (false) or is back (true).
     void ErpAvailableChanged(bool available);
     // A failure to show. userAction: the user's own connect failed, which is
@@ -69,47 +71,28 @@ signals:
     void Stopped();
 
 private:
-    class TView;
-    void Tick();
-    bool AttachErp();
-    void RetryErp();
-    void ErpLost(const QString &error);
-    // Opens the turnstile with the settings file as it stands; the error
-    // text, empty on success.
-    QString OpenTurnstile();
-    void RetryTurnstile();
-    void TurnstileLost(const QString &message, bool userAction = false);
-    void PublishConnected(bool connected);
-    bool RunReset(bool userAction);
-    void HandleOutcome(const CycleOutcome &outcome);
-    void LogOncePerEpisode(const QStringList &now, QSet<QString> &logged, const QString &prefix);
-    void ReportFailure(const QString &message, bool userAction = false);
-    void EndFailure(bool logRecovery);
-    void SetTray(TSyncTrayState state);
-    void ShowStatus(const QString &caption, quint32 colorRef);
-    QString TurnstileText(const QString &what, const QString &error) const;
-    QString ErpText(const QString &what, const QString &error) const;
+    void Wake();
+    void Rearm();
+    qint64 NowMs() const override { return m_clock.elapsed(); }
+    void OnStatus(const QString &caption, quint32 colorRef) override { emit StatusChanged(caption, colorRef); }
+    void OnCounters(const QString &caption) override { emit CountersChanged(caption); }
+    void OnTray(TSyncTrayState state) override { emit TrayStateChanged(state); }
+    void OnTurnstileConnected(bool connected) override { emit TurnstileConnectedChanged(connected); }
+    void OnSessionActive(bool active) override { emit SessionActiveChanged(active); }
+    void OnErpAvailable(bool available) override { emit ErpAvailableChanged(available); }
+    void OnFailure(const QString &message, bool userAction) override { emit Failure(message, userAction); }
+    void OnFailureEnded() override { emit FailureEnded(); }
+    void OnCycleEnded(bool synchronised) override { emit CycleEnded(synchronised); }
+    void OnOpenTabs(int open) override { emit OpenTabsCounted(open); }
+    void OnLastError(const QString &message) override { emit LastErrorChanged(message); }
+    void OnLog(const QString &line) override;
 
-    TReconciliador m_sincro;
+    QElapsedTimer m_clock;
     TMySqlConnection m_mysql;
-    std::unique_ptr<TErpReader> m_erp;
-    QTimer *m_tick = nullptr;
-    QTimer *m_turnstileRetry = nullptr;
-    QTimer *m_erpRetry = nullptr;
-    TReconnectPolicy m_turnstilePolicy;
-    TReconnectPolicy m_erpPolicy;
-    QString m_settingsFile;
-    int m_tickMs = TickMs;
-    std::chrono::milliseconds m_erpCallLimit = TErpReader::DefaultCallLimit;
-    bool m_userDisconnected = true; // no connect asked for yet
-    bool m_resetOwed = false;
-    bool m_publishedConnected = false;
-    bool m_erpLost = false;
-    bool m_failing = false;
-    QString m_lastFailureLogged;
-    QSet<QString> m_skippedLogged;
-    QSet<QString> m_rejectedLogged;
-    TSyncTrayState m_tray = TSyncTrayState::Waiting;
+    TMySqlTurnstilePort m_turnstile{m_mysql};
+    TErpReader m_erp;
+    TSyncCore m_core;
+    QTimer *m_wake = nullptr;
 };
 
 // Owns the engine and its thread.

@@ -1,12 +1,23 @@
 #pragma once
-// What the reconciliation cycle needs of the outside world. The engine passes
-// the turnstile's MySQL connection and the ERP's Firebird query; tests pass
-// fakes.
+// What the reconciliation cycle and the engine need of the outside world. The
+// engine's thread passes the turnstile's MySQL connection, the ERP's Firebird
+// attachment and the steady clock; the simulation passes fakes and a virtual
+// clock.
+#include "uikit/kr_error.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QtGlobal>
+#include <chrono>
 #include <memory>
+
+// A call that ran out of its bound: the peer may be alive but slow.
+class TCallTimedOut : public KrError
+{
+public:
+    using KrError::KrError;
+};
 
 class ITurnstileLink
 {
@@ -51,4 +62,50 @@ public:
     virtual ~ICycleView() = default;
     virtual void ShowStatus(const QString &caption, quint32 colorRef) = 0;
     virtual void ShowCounters(const QString &caption) = 0;
+};
+
+// Milliseconds on a steady clock; only differences mean anything.
+class IClock
+{
+public:
+    virtual ~IClock() = default;
+    virtual qint64 NowMs() const = 0;
+};
+
+// What an attachment needs: "host[/port]:path" and the parameter lines.
+struct TErpSettings {
+    QString DatabaseName;
+    QStringList Params;
+};
+
+// The ERP side as the engine drives it: an attachment and its bounded calls.
+class IErpPort : public IOpenTabsSource
+{
+public:
+    // Raises on failure; never blocks longer than the connect time-out plus
+    // the call limit.
+    virtual void Attach(const TErpSettings &settings) = 0;
+    virtual bool Attached() const = 0;
+    virtual void Detach() noexcept = 0;
+    // The bound of each later call (statement, fetch, commit, attach).
+    virtual void SetCallLimit(std::chrono::milliseconds limit) = 0;
+    // "host[/port]:path" of the last attach, for messages.
+    virtual QString Address() const = 0;
+};
+
+// The turnstile side as the engine drives it.
+class ITurnstilePort : public ITurnstileLink
+{
+public:
+    // The connection parameters as the settings file stands; raises when it
+    // is missing or unreadable.
+    virtual QStringList LoadParams(const QString &settingsFile) = 0;
+    // Opens with these parameters; later reconnections use them too.
+    virtual void Open(const QStringList &params) = 0;
+    virtual void Close() = 0;
+    // "host:port" of the last open, for messages.
+    virtual QString Address() const = 0;
+    // How often a reopen found the server restarted since the open before;
+    // what it held then may be gone.
+    virtual int ServerRestarts() const = 0;
 };

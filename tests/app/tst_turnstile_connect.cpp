@@ -309,6 +309,8 @@ void TestTurnstileConnect::connectWithDefaultsResetsEveryRow()
     connect(m_form->Sync.Engine(), &TSyncEngine::TurnstileConnectedChanged, m_form.get(), [&connected](bool up) {
         connected += up ? 1 : 0;
     });
+    // The reset runs only in a cycle that read the ERP first.
+    m_form->Sync.Start(dbtest::ErpDatabaseName(), dbtest::ErpParams());
     QTest::keyClick(m_form->EdtPOR, Qt::Key_F2);
 
     QTRY_VERIFY(m_form->TurnstileConnected());
@@ -452,6 +454,8 @@ void TestTurnstileConnect::missingTableKeepsTheConnectionOpen()
     auto s = ServerSettings();
     s[2] = QStringLiteral("catraca_sem_tabela");
     turnstile::SaveSettings(File(), s);
+    // The reset runs only in a cycle that read the ERP first.
+    m_form->Sync.Start(dbtest::ErpDatabaseName(), dbtest::ErpParams());
     m_form->BtnConectarClick();
     const QString text = WaitForFailureBox();
     QVERIFY2(text.contains(QStringLiteral("cad_comanda")), qPrintable(text));
@@ -477,6 +481,8 @@ void TestTurnstileConnect::serverGoneDuringResetOffersToConnectAgain()
     stopper.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("sleep 1; exec \"$0\" stop-mariadb"),
                                          dbtest::Env("CATRACA_SERVERS_SCRIPT")});
     QVERIFY(stopper.waitForStarted());
+    // The reset runs only in a cycle that read the ERP first.
+    m_form->Sync.Start(dbtest::ErpDatabaseName(), dbtest::ErpParams());
     m_form->BtnConectarClick();
     // The client hears of the shutdown before the server is gone: wait for
     // the stop to end, so the restart on leaving finds it stopped.

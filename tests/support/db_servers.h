@@ -134,6 +134,18 @@ inline bool WriteInstallSettings(const QString &folder, const QString &mysqlPort
         && turnstileFile.write(turnstile.toUtf8()) > 0;
 }
 
+// The private ERP database as the engine attaches to it.
+inline QString ErpDatabaseName()
+{
+    return Env("CATRACA_FB_HOST") + QLatin1Char('/') + Env("CATRACA_FB_PORT") + QLatin1Char(':')
+           + Env("CATRACA_FB_DATABASE");
+}
+inline QStringList ErpParams()
+{
+    return {QStringLiteral("user_name=SYSDBA"), QStringLiteral("password=") + Env("CATRACA_FB_PASSWORD"),
+            QStringLiteral("lc_ctype=WIN1252")};
+}
+
 // Starts the server again when the test leaves, whatever way it leaves, so
 // the tests after it find the shared instance running.
 class TRestartGuard

@@ -339,7 +339,9 @@ private slots:
         t.connected = true;
         t.statements.clear();
         r.TMSincroTimer(t, erp, v);
-        QCOMPARE(t.statements, closedWrite(2) + closedWrite(1));
+        // The lost write's outcome is unknown: tab 2 is written again from
+        // the start, as open and then closed.
+        QCOMPARE(t.statements, openWrite(2) + closedWrite(2) + closedWrite(1));
         QCOMPARE(r.Comandas.Count(), 0);
     }
 
