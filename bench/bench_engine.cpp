@@ -5,7 +5,7 @@
 //   the time from a server coming back to the turnstile converged, for each
 //   server, next to the reconnection delay that was pending.
 // Prints figures only; it never fails on a time.
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "app/form_principal.h"
 #include "erp/kr_database.h"
 #include "uikit/kr_guard.h"

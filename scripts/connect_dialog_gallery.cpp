@@ -2,7 +2,7 @@
 // display, for scripts/connect-dialog-screenshots.sh to capture. It runs in a
 // scratch installation folder, so the user's theme settings are the defaults.
 //   connect_dialog_gallery collapsed|expanded
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "app/app_fonts.h"
 #include "erp/kr_database_formconnect.h"
 #include "erp/kr_inifile.h"

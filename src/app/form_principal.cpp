@@ -1,7 +1,7 @@
 #include "app/form_principal.h"
 
 #include "app/app_artwork.h"
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "erp/kr_database.h"
 #include "sync/event_log.h"
 #include "sync/turnstile_settings.h"

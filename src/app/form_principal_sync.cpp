@@ -1,7 +1,7 @@
 // The main window's start-up sequence and what it shows of the
 // synchronisation engine: status, counters, buttons, tray icon, failures.
 #include "app/app_artwork.h"
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "app/form_principal.h"
 #include "app/product_detection.h"
 #include "app/tray_tooltip.h"

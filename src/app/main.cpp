@@ -1,4 +1,4 @@
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "app/app_fonts.h"
 #include "app/console_noise.h"
 #include "app/form_principal.h"
@@ -85,6 +85,17 @@ int RunHeadless(QCoreApplication &app)
         erp = DBManager.SettingsForEngine();
     } catch (const std::exception &e) {
         LogEvent(QStringLiteral("Configuração do banco de dados do ERP: ") + ErrorMessageOf(e));
+        return 1;
+    }
+    // Nobody is there to fill the window's fields: without readable turnstile
+    // settings there is nothing to connect with, and retrying cannot help.
+    try {
+        turnstile::LoadConnectionParams(turnstile::ArquivoConexao());
+    } catch (const std::exception &e) {
+        LogEvent(QStringLiteral("Sem as configurações da catraca o programa não pode sincronizar: %1. Configure a "
+                                "conexão com a catraca na janela do programa (ou corrija o arquivo %2) e inicie-o "
+                                "de novo.")
+                     .arg(ErrorMessageOf(e), turnstile::SettingsFileName));
         return 1;
     }
     TSyncService sync;

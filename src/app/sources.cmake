@@ -1,6 +1,5 @@
 # Units of src/app.
 list(APPEND CORE_SOURCES
-  app/app_env.cpp
   app/console_noise.cpp
   app/product_detection.cpp
   app/tray_tooltip.cpp

@@ -1,6 +1,6 @@
 #include "erp/kr_database.h"
 
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "erp/kr_inifile.h"
 #include "erp/kr_scramble.h"
 #include "uikit/kr_error.h"

@@ -1,6 +1,6 @@
 #include "erp/kr_database_formconnect.h"
 
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "erp/pingsend_qt.h"
 #include "system/kr_windows.h"
 #include "uikit/kr_controls.h"

@@ -1,6 +1,6 @@
 #include "erp/kr_revenda.h"
 
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "erp/bounded_read.h"
 #include "erp/kr_cp1252.h"
 #include "erp/kr_inifile.h"

@@ -1,6 +1,6 @@
 #include "sync/event_log.h"
 
-#include "app/app_env.h"
+#include "system/app_env.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "sync/turnstile_settings.h"
 
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "erp/kr_inifile.h"
 #include "uikit/kr_error.h"
 

@@ -1,6 +1,6 @@
 #include "system/kr_windows.h"
 
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "system/autostart.h"
 #include "system/launch.h"
 #include "uikit/kr_error.h"

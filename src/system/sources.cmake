@@ -1,5 +1,6 @@
 # Units of src/system.
 list(APPEND CORE_SOURCES
+  system/app_env.cpp
   system/wide_text_common.cpp
   system/autostart_common.cpp
   system/launch_common.cpp

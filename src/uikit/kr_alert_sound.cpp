@@ -1,6 +1,6 @@
 #include "uikit/kr_alert_sound.h"
 
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "uikit/alert_sound.h"
 
 void PlayAlertSound(unsigned char kind)

@@ -1,6 +1,6 @@
 #include "uikit/kr_theme.h"
 
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "erp/kr_inifile.h"
 
 #include <QApplication>

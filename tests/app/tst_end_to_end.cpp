@@ -47,6 +47,7 @@ private slots:
     void turnstileServerRestartRecoversByItself();
     void erpServerRestartRecoversByItself();
     void sigtermEndsCleanly();
+    void headlessWithoutTurnstileSettingsEnds();
 
 private:
     // Runs one servers.sh subcommand; its standard output.
@@ -271,6 +272,20 @@ void TestEndToEnd::sigtermEndsCleanly()
     QCOMPARE(m_program->exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_program->exitCode(), 0);
     QVERIFY(Log().trimmed().endsWith("Programa encerrado."));
+}
+
+void TestEndToEnd::headlessWithoutTurnstileSettingsEnds()
+{
+    if (ProgramArguments().first() != QLatin1String("--headless"))
+        QSKIP("the window asks for the settings instead");
+    QVERIFY(QFile::remove(m_install->filePath(QStringLiteral("dbxconnections.ini"))));
+    const int logBefore = int(Log().size());
+    QProcess program;
+    StartProgram(program);
+    QVERIFY(program.waitForFinished(15000));
+    QCOMPARE(program.exitCode(), 1);
+    QVERIFY2(Log().mid(logBefore).contains("Sem as configurações da catraca o programa não pode sincronizar"),
+             Log().mid(logBefore).constData());
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

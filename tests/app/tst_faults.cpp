@@ -3,7 +3,7 @@
 // of the private Firebird and MariaDB servers. The window must keep answering,
 // the turnstile must converge, and the program must end on time, whatever the
 // peers do.
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "app/form_principal.h"
 #include "erp/kr_database.h"
 #include "support/db_servers.h"
@@ -82,6 +82,7 @@ private slots:
     void convergesWithEveryFourthTurnstileConnectionDropped();
     void sigtermWithASilentPeerEndsWithinThreeSeconds_data();
     void sigtermWithASilentPeerEndsWithinThreeSeconds();
+    void erpSilentDuringItsAttachIsLeftBehind();
 
 private:
     // The installation's settings files, both servers reached through the proxies.
@@ -296,6 +297,50 @@ void TestFaults::sigtermWithASilentPeerEndsWithinThreeSeconds()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
     proxy.Command(QStringLiteral("pass"));
+}
+
+void TestFaults::erpSilentDuringItsAttachIsLeftBehind()
+{
+    const QString binary = Env("CATRACA_BINARY");
+    if (binary.isEmpty())
+        QSKIP("CATRACA_BINARY is not set");
+    QTemporaryDir install;
+    QVERIFY(QFile::copy(binary, install.filePath(QStringLiteral("catraca-sync"))));
+    WriteSettings(install.path());
+    QProcess program;
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(install.filePath(QStringLiteral("catraca-sync")), {QStringLiteral("--headless")});
+    QVERIFY(program.waitForStarted());
+    QVERIFY(QTest::qWaitFor([] { return dbtest::TurnstileRows() == QStringLiteral("10:0 12:0 14:0"); }, 20000));
+
+    // The attachment is cut; every new one is accepted, then never answered.
+    QVERIFY(m_erpProxy->Command(QStringLiteral("acceptsilent")));
+    QVERIFY(m_erpProxy->Command(QStringLiteral("reset")));
+    bool ok = false;
+    dbtest::ServersScriptOutput({QStringLiteral("fb-sql"), QStringLiteral("INSERT INTO COMANDAS VALUES (42, 5);")}, &ok);
+    QVERIFY(ok);
+    // One re-attach runs into the silence and is given up at its bound
+    // (10 s connect time-out plus 10 s); then the host answers again.
+    QTest::qWait(26000);
+    QCOMPARE(dbtest::TurnstileRows(), QStringLiteral("10:0 12:0 14:0"));
+    QVERIFY(m_erpProxy->Command(QStringLiteral("pass")));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY2(QTest::qWaitFor([] { return dbtest::TurnstileRows() == QStringLiteral("10:0 12:0 14:0 42:0"); }, 40000),
+             qPrintable(dbtest::TurnstileRows()));
+    qInfo("ERP answering again: synchronised after %lld ms", clock.elapsed());
+
+    // Silent again, and the end is asked for while a re-attach waits.
+    QVERIFY(m_erpProxy->Command(QStringLiteral("acceptsilent")));
+    QVERIFY(m_erpProxy->Command(QStringLiteral("reset")));
+    QTest::qWait(8000);
+    QCOMPARE(program.state(), QProcess::Running);
+    clock.restart();
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(10000));
+    qInfo("ended %lld ms after SIGTERM", clock.elapsed());
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(program.exitCode(), 0);
 }
 
 QTEST_MAIN(TestFaults)

@@ -1,4 +1,4 @@
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "app/form_principal.h"
 #include "app/tray_tooltip.h"
 #include "sync/event_log.h"

@@ -2,7 +2,7 @@
 // Firebird and MariaDB servers, driven only through the real event loop: what
 // the labels, the buttons, the tray icon and the failure box say while the
 // servers fail and come back, and start-up.
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "app/form_principal.h"
 #include "erp/kr_database.h"
 #include "support/db_servers.h"

@@ -1,7 +1,7 @@
 // Every window and dialog of the program, with the fonts the program gets:
 // no label, button, check box, group title or themed caption needs more room
 // than it has, for every text it can show.
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "app/app_fonts.h"
 #include "app/form_principal.h"
 #include "erp/kr_database_formconnect.h"

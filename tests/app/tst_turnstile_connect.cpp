@@ -1,6 +1,6 @@
 // The main window's turnstile connection against the private MariaDB server,
 // its settings file, and the start-with-the-OS check box.
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "app/form_principal.h"
 #include "erp/kr_inifile.h"
 #include "support/db_servers.h"

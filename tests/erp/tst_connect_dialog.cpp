@@ -1,7 +1,7 @@
 // The full ERP connection dialog, offscreen: the advanced area, the enabling
 // rules, the connection test against the private Firebird server, the ping,
 // the maintenance-tool button, the keys, the theme and the trace points.
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "erp/kr_database_formconnect.h"
 #include "support/connect_form.h"
 #include "erp/kr_inifile.h"

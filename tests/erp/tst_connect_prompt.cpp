@@ -1,6 +1,6 @@
 // The ERP connection prompt, offscreen: what it shows, what it enables and how
 // it closes. No database is needed.
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "erp/kr_database_formconnect.h"
 #include "support/connect_form.h"
 #include "erp/kr_inifile.h"

@@ -1,6 +1,6 @@
 // The ERP database manager against the private Firebird server of
 // scripts/servers.sh, with a scripted connection prompt.
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "erp/kr_database.h"
 #include "erp/kr_inifile.h"
 #include "erp/kr_scramble.h"

@@ -1,5 +1,5 @@
 #include "support/file_bytes.h"
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "erp/kr_cp1252.h"
 #include "erp/kr_revenda.h"
 #include "erp/kr_scramble.h"

@@ -7,6 +7,9 @@
 // one per line on standard input, and answers each with "ok <command>":
 //   pass          new connections are forwarded (the default)
 //   blackhole     new connections are accepted and never answered
+//   acceptsilent  new connections are forwarded until the server's first
+//                 answer (a protocol's accept) has reached the client, then
+//                 go silent both ways
 //   partition     every open connection goes silent both ways: no FIN, no
 //                 RST, the data is swallowed (they stay dead after "pass")
 //   drop N        every N-th new connection is closed at once (0: none)
@@ -28,6 +31,7 @@ struct Link {
     QTcpSocket *client = nullptr;
     QTcpSocket *server = nullptr; // null for a blackholed connection
     bool silent = false;
+    bool silentAfterAnswer = false;
 };
 
 class Proxy : public QObject
@@ -46,9 +50,12 @@ public:
         const QString verb = words.value(0);
         if (verb == u"pass") {
             m_blackhole = false;
+            m_acceptSilent = false;
             m_dropEvery = 0;
         } else if (verb == u"blackhole") {
             m_blackhole = true;
+        } else if (verb == u"acceptsilent") {
+            m_acceptSilent = true;
         } else if (verb == u"partition") {
             for (auto &link : m_links)
                 link->silent = true;
@@ -87,6 +94,7 @@ private:
                 connect(client, &QTcpSocket::readyRead, client, [client] { client->readAll(); });
                 continue;
             }
+            link->silentAfterAnswer = m_acceptSilent;
             link->server = new QTcpSocket(this);
             connect(link->server, &QTcpSocket::disconnected, this, [this, link] { Drop(link); });
             connect(link->server, &QTcpSocket::errorOccurred, this, [this, link] { Drop(link); });
@@ -104,6 +112,8 @@ private:
         const QByteArray data = from->readAll();
         if (!link.silent)
             to->write(data);
+        if (link.silentAfterAnswer && from == link.server)
+            link.silent = true;
     }
 
     void Drop(const std::shared_ptr<Link> &link)
@@ -126,6 +136,7 @@ private:
     QTcpServer m_listener;
     std::list<std::shared_ptr<Link>> m_links;
     bool m_blackhole = false;
+    bool m_acceptSilent = false;
     int m_dropEvery = 0;
     int m_accepted = 0;
 };

@@ -1,6 +1,6 @@
 // Start-up registration as the main window uses it, against a temporary XDG
 // autostart folder.
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "system/kr_windows.h"
 #include "uikit/kr_error.h"
 

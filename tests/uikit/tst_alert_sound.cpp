@@ -1,6 +1,6 @@
 // PlayAlertSound looks for its files in the installation folder the rest of
 // the program uses, accents in the path included.
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "uikit/alert_sound.h"
 #include "uikit/kr_alert_sound.h"
 

@@ -1,6 +1,6 @@
 #include "uikit/kr_dialog_form.h"
 
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "uikit/alert_sound.h"
 #include "uikit/kr_comboradiobox.h"
 #include "uikit/kr_controls.h"

@@ -5,7 +5,7 @@
 // (S = 240) with new luminance L > 120, m2 = 239.5 and m1 = 2L - 239.5; with
 // L <= 120, m2 = 2L + 0.5 and m1 = -0.5. A channel is round(v) * 255 / 240 + 0.5,
 // rounded, capped at 255; halves go to the even neighbour.
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "uikit/kr_theme.h"
 
 #include <QApplication>

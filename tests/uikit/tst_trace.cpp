@@ -1,4 +1,4 @@
-#include "app/app_env.h"
+#include "system/app_env.h"
 #include "erp/kr_inifile.h"
 #include "erp/kr_revenda.h"
 #include "uikit/kr_trace.h"

@@ -1,4 +1,4 @@
-#include "app/app_env.h"
+#include "system/app_env.h"
 
 #include <QCoreApplication>
 #include <QDir>
