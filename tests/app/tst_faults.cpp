@@ -88,6 +88,8 @@ private:
     // The installation's settings files, both servers reached through the proxies.
     void WriteSettings(const QString &folder);
     void StartConnected();
+    // The built program in an installation folder of its own, synchronised.
+    void StartInstalled(QTemporaryDir &install, QProcess &program, const QString &argument);
     bool Synchronised() const
     {
         return m_form->CurrentTrayState() == TSyncTrayState::Synchronised
@@ -162,6 +164,21 @@ void TestFaults::StartConnected()
     QVERIFY(m_form->ConfiguracaoCarregada());
     m_form->BtnConectarClick();
     QTRY_VERIFY_WITH_TIMEOUT(Synchronised(), 20000);
+}
+
+void TestFaults::StartInstalled(QTemporaryDir &install, QProcess &program, const QString &argument)
+{
+    QVERIFY(QFile::copy(Env("CATRACA_BINARY"), install.filePath(QStringLiteral("catraca-sync"))));
+    WriteSettings(install.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("CATRACA_STARTUP_WAIT_MS"), QStringLiteral("0"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(install.filePath(QStringLiteral("catraca-sync")), {argument});
+    QVERIFY(program.waitForStarted());
+    QVERIFY2(QTest::qWaitFor([] { return dbtest::TurnstileRows() == QStringLiteral("10:0 12:0 14:0"); }, 20000),
+             qPrintable(dbtest::TurnstileRows()));
 }
 
 void TestFaults::windowAnswersWhileEitherPeerIsDead()
@@ -261,22 +278,13 @@ void TestFaults::sigtermWithASilentPeerEndsWithinThreeSeconds()
 {
     QFETCH(bool, erp);
     QFETCH(QString, argument);
-    const QString binary = Env("CATRACA_BINARY");
-    if (binary.isEmpty())
+    if (Env("CATRACA_BINARY").isEmpty())
         QSKIP("CATRACA_BINARY is not set");
     QTemporaryDir install;
-    QVERIFY(QFile::copy(binary, install.filePath(QStringLiteral("catraca-sync"))));
-    WriteSettings(install.path());
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("CATRACA_STARTUP_WAIT_MS"), QStringLiteral("0"));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    program.setProcessEnvironment(env);
-    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    program.start(install.filePath(QStringLiteral("catraca-sync")), {argument});
-    QVERIFY(program.waitForStarted());
-    QVERIFY2(QTest::qWaitFor([] { return dbtest::TurnstileRows() == QStringLiteral("10:0 12:0 14:0"); }, 20000),
-             qPrintable(dbtest::TurnstileRows()));
+    StartInstalled(install, program, argument);
+    if (QTest::currentTestFailed())
+        return;
 
     TFaultProxy &proxy = erp ? *m_erpProxy : *m_turnstileProxy;
     QVERIFY(proxy.Command(QStringLiteral("blackhole")));
@@ -301,17 +309,13 @@ void TestFaults::sigtermWithASilentPeerEndsWithinThreeSeconds()
 
 void TestFaults::erpSilentDuringItsAttachIsLeftBehind()
 {
-    const QString binary = Env("CATRACA_BINARY");
-    if (binary.isEmpty())
+    if (Env("CATRACA_BINARY").isEmpty())
         QSKIP("CATRACA_BINARY is not set");
     QTemporaryDir install;
-    QVERIFY(QFile::copy(binary, install.filePath(QStringLiteral("catraca-sync"))));
-    WriteSettings(install.path());
     QProcess program;
-    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    program.start(install.filePath(QStringLiteral("catraca-sync")), {QStringLiteral("--headless")});
-    QVERIFY(program.waitForStarted());
-    QVERIFY(QTest::qWaitFor([] { return dbtest::TurnstileRows() == QStringLiteral("10:0 12:0 14:0"); }, 20000));
+    StartInstalled(install, program, QStringLiteral("--headless"));
+    if (QTest::currentTestFailed())
+        return;
 
     // The attachment is cut; every new one is accepted, then never answered.
     QVERIFY(m_erpProxy->Command(QStringLiteral("acceptsilent")));
