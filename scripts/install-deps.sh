@@ -10,8 +10,9 @@ packages=(
   libcanberra-dev
   xvfb xauth x11-apps imagemagick trayer xdotool
   # Faces with Arial's and Tahoma's widths, which the windows were laid out
-  # for (the program registers Wine's Tahoma itself).
-  fonts-liberation fonts-wine
+  # for: Liberation Sans and DejaVu Sans Condensed; Wine's Tahoma for the
+  # Wine prefix of the Windows checks.
+  fonts-liberation fonts-dejavu-extra fonts-wine
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 wine64 x11-utils
 )

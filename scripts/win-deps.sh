@@ -106,8 +106,10 @@ build_qt() {
   # src/3rdparty/wintab: without the tablet feature the Windows plugin does
   # not need it. OpenGL stays on ("dynamic" on Windows): 6.4.2's Windows
   # plugin does not compile without it. Off besides: the Direct2D platform
-  # plugin, image formats other than PNG (with the bundled libjpeg), TLS,
-  # TUIO touch and the network-list plugin.
+  # plugin (through direct2d1_1: with direct2d itself off, QtGui leaves out
+  # the DirectWrite font database the Windows plugin links against), image
+  # formats other than PNG (with the bundled libjpeg), TLS, TUIO touch and the
+  # network-list plugin.
   cmake_project qt "$work" "$PREFIX/qt" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DQT_QMAKE_TARGET_MKSPEC=win32-g++ \
@@ -116,7 +118,7 @@ build_qt() {
     -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_openssl=OFF \
     -DFEATURE_vulkan=OFF -DFEATURE_dtls=OFF -DFEATURE_system_zlib=OFF \
     -DFEATURE_tabletevent=OFF -DFEATURE_opengl=ON \
-    -DFEATURE_direct2d=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_ico=OFF \
+    -DFEATURE_direct2d1_1=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_ico=OFF \
     -DFEATURE_schannel=OFF -DFEATURE_ssl=OFF -DFEATURE_tuiotouch=OFF \
     -DFEATURE_networklistmanager=OFF
   steps=$(grep -o '^\[[0-9]*/[0-9]*\]' "$CACHE_ROOT/work/qt-build.log" | tail -n1 | tr -d '[]' | cut -d/ -f2)

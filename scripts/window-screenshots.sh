@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Regenerates docs/main-window-*.png, docs/tray-menu.png and
-# docs/tray-tooltip.png: the program itself, under a private Xvfb with a
-# notification area (trayer), against the private servers, in each state:
-# waiting, synchronised, failing (the turnstile table gone) and without the
-# turnstile (its server stopped). No window manager: windows show their
+# Regenerates docs/main-window-*.png, docs/tray-*.png and docs/failure-*.png:
+# the program itself, under a private Xvfb with a notification area
+# (trayer), against the private servers, in each state: waiting,
+# synchronised, failing (the turnstile table gone), without the turnstile
+# (its server stopped), disconnected by the user; then the failures of a
+# start with the system (the turnstile's server stopped, the ERP's port
+# wrong), each with its box, its notification and the red icon, and the
+# start-up box of a wrong ERP port. No window manager: windows show their
 # client area only.
 # Needs the servers: source "$CATRACA_SERVERS_DIR/env.sh" first.
 # Usage: scripts/window-screenshots.sh [build folder, default build]
+# SCREENSHOT_DISPLAY picks the Xvfb display (default :81).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -30,7 +34,7 @@ printf '[MySQL]\r\nHostName=%s\r\nPort=%s\r\nDatabase=%s\r\nUser_Name=%s\r\nPass
 sql() { "$ROOT/scripts/servers.sh" mysql-sql "$1" >/dev/null; }
 sql "delete from cad_comanda"
 
-display=:81
+display=${SCREENSHOT_DISPLAY:-:81}
 export DISPLAY=$display
 Xvfb "$display" -screen 0 1400x900x24 -nolisten tcp &
 xvfb=$!
@@ -117,6 +121,64 @@ shot_window main-window-no-turnstile
 "$ROOT/scripts/servers.sh" start-mariadb >/dev/null
 "$ROOT/scripts/servers.sh" fb-sql "DELETE FROM COMANDAS WHERE COM_NUMERO = 901;" >/dev/null
 
+# Back, then the user's own disconnect: grey, and no green status left.
+sleep 8
+boxes_aside
+xdotool key --window "$main" F3
+sleep 2
+shot_window main-window-disconnected
+kill "${pids[-1]}" 2>/dev/null || true
+wait "${pids[-1]}" 2>/dev/null || true
+sleep 1
+
+# A start with the system, in an installation of its own: the program in
+# the notification area only, its box and its notification on screen.
+hidden_start() { # folder
+  mkdir -p "$1"
+  cp "$install/catraca-sync" "$install/dbxconnections.ini" "$install/nosound.dat" "$1/"
+  XDG_RUNTIME_DIR=$work CATRACA_STARTUP_WAIT_MS=0 "$1/catraca-sync" HIDE >>"$work/console.txt" 2>&1 &
+  pids+=($!)
+  sleep 9
+}
+shot_failure() { # box picture, balloon picture
+  local box
+  box=$(xdotool search --onlyvisible --name '^Integração com Catracas Ovrex/Miravel$' | head -1)
+  import -window "$box" "docs/$1.png"
+  xdotool windowmove "$box" 0 0
+  sleep 1
+  shot_area "$2" 560x200+840+700
+}
+
+# The turnstile's server is down when the program starts.
+"$ROOT/scripts/servers.sh" stop-mariadb >/dev/null
+mkdir -p "$work/hidden1"
+cp "$install/norvacomercio.ini" "$work/hidden1/"
+hidden_start "$work/hidden1"
+shot_failure failure-box-turnstile failure-balloon-turnstile
+kill "${pids[-1]}" 2>/dev/null || true
+wait "${pids[-1]}" 2>/dev/null || true
+"$ROOT/scripts/servers.sh" start-mariadb >/dev/null
+
+# The ERP's port is wrong in its settings file.
+closed=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+mkdir -p "$work/hidden2"
+printf '[IBCONFIG]\r\nIP=%s\r\nLOCAL=%s\r\nUSUARIO=\r\nSENHA=\r\nPORTA=%s\r\nUSACONFIG=0\r\n' \
+  "$CATRACA_FB_HOST" "$CATRACA_FB_DATABASE" "$closed" > "$work/hidden2/norvacomercio.ini"
+hidden_start "$work/hidden2"
+shot_failure failure-box-erp failure-balloon-erp
+kill "${pids[-1]}" 2>/dev/null || true
+wait "${pids[-1]}" 2>/dev/null || true
+
+# Started by the user with the same wrong port: the start-up box.
+mkdir -p "$work/manual"
+cp "$install/catraca-sync" "$install/dbxconnections.ini" "$install/nosound.dat" "$work/hidden2/norvacomercio.ini" \
+  "$work/manual/"
+XDG_RUNTIME_DIR=$work "$work/manual/catraca-sync" >>"$work/console.txt" 2>&1 &
+pids+=($!)
+sleep 6
+startup=$(xdotool search --onlyvisible --name '^Erro ao conectar$' | head -1)
+import -window "$startup" docs/failure-startup-erp.png
+
 echo "Console of the program:"
 cat "$work/console.txt"
-ls -l docs/main-window-*.png docs/tray-*.png
+ls -l docs/main-window-*.png docs/tray-*.png docs/failure-*.png

@@ -172,7 +172,7 @@ else
   fail "a second start did not end by itself"; kill "$second" 2>/dev/null || true
 fi
 if alive "$main_pid"; then pass "the first program keeps running"; else fail "the first program ended"; fi
-if wait_for 1 "grep -c 'Outra execução pediu esta janela' '$app/catraca-sync.log'" 10; then
+if wait_for 1 "grep -c 'O programa foi aberto novamente' '$app/catraca-sync.log'" 10; then
   pass "the first program heard the second start's request to come forward"
 else
   fail "the second start's request did not reach the first"

@@ -3,8 +3,9 @@
 // with the same metrics stand in for them, so every text fits its space.
 #include <QString>
 
-// Makes "Arial" and "Tahoma" resolve to those faces or to metric-compatible
-// ones (Liberation Sans; Wine's Tahoma) where the machine lacks them. Call
+// Makes "Arial" and "Tahoma" resolve to those faces or to ones of the same
+// widths (Liberation Sans; DejaVu Sans Condensed) where the machine lacks
+// them. Call
 // once the application object exists, before any window is made.
 void UseDesignFonts();
 

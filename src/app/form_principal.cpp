@@ -1,6 +1,7 @@
 #include "app/form_principal.h"
 
 #include "app/app_artwork.h"
+#include "app/session_view.h"
 #include "system/app_env.h"
 #include "erp/kr_database.h"
 #include "sync/event_log.h"
@@ -24,6 +25,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -162,12 +165,22 @@ void TFrmPrincipal::CreateControls()
     // Only the user's click: a box set by the program calls the handler itself.
     connect(CkInicia, &QCheckBox::clicked, this, &TFrmPrincipal::CkIniciaClick);
     fields->addWidget(CkInicia, row, 1);
+    ++row;
+
+    // The way to wrong ERP settings from the running program, also when it
+    // started hidden and keeps failing.
+    BtnConfigurarErp = new QPushButton(QStringLiteral("Configurar banco de dados do ERP..."), this);
+    BtnConfigurarErp->setObjectName(QStringLiteral("BtnConfigurarErp"));
+    BtnConfigurarErp->setAutoDefault(false);
+    connect(BtnConfigurarErp, &QPushButton::clicked, this, &TFrmPrincipal::ConfigurarErpClick);
+    fields->addWidget(BtnConfigurarErp, row, 1, Qt::AlignLeft);
 
     LblStatus = new QLabel(QStringLiteral("AGUARDANDO"), this);
     LblStatus->setObjectName(QStringLiteral("LblStatus"));
     LblStatus->setAlignment(Qt::AlignCenter);
-    LblStatus->setFont(PixelFont(font(), {QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"),
-                                          QStringLiteral("Liberation Sans")}, 33, true));
+    // Tahoma alone: a list of faces would take its second before the face
+    // that stands in for Tahoma where it is missing.
+    LblStatus->setFont(PixelFont(font(), {QStringLiteral("Tahoma")}, 33, true));
     LblStatus->setMinimumHeight(56);
 
     LblObservacao = new QLabel(
@@ -261,6 +274,8 @@ void TFrmPrincipal::CreateTrayIcon()
     TrayMenu->addSeparator();
     ActRegistro = TrayMenu->addAction(QStringLiteral("Abrir &registro de eventos"), this,
                                       &TFrmPrincipal::AbrirRegistroClick);
+    ActConfigurarErp = TrayMenu->addAction(QStringLiteral("Configurar &banco de dados do ERP..."), this,
+                                           &TFrmPrincipal::ConfigurarErpClick);
     TrayMenu->addSeparator();
     // As "Fechar ESC" does.
     ActSair = TrayMenu->addAction(QStringLiteral("&Sair"), this, [this] { FormKeyDown(Qt::Key_Escape); });
@@ -342,7 +357,8 @@ void TFrmPrincipal::BtnConectarClick()
             ShowErrorMessage(QStringLiteral("Erro"), QStringLiteral("Informe o servidor!"));
         }
 
-        m_userDisconnected = false;
+        m_sessionActive = true;
+        AtualizaBotoes();
         Sync.ConnectTurnstile(ArquivoConexao());
     });
 }
@@ -352,7 +368,15 @@ void TFrmPrincipal::BtnDesconectarClick()
     Guarded([this] {
         if (!FocusActionButton(BtnDesconectar))
             return;
-        m_userDisconnected = true;
+        m_sessionActive = false;
+        // A stop is no loss: nothing to announce when it comes back.
+        m_turnstileLost = false;
+        m_pendingBalloons.clear();
+        AtualizaBotoes();
+        // Without a connection no cycle is under way that could still
+        // publish its status: say so at once.
+        if (!m_turnstileConnected)
+            ShowDisconnected();
         Sync.DisconnectTurnstile();
     });
 }
@@ -442,13 +466,14 @@ void TFrmPrincipal::BtnFecharClick()
 void TFrmPrincipal::AtualizaBotoes()
 {
     Guarded([this] {
-        const bool connected = m_turnstileConnected;
-        BtnConectar->setEnabled(!connected);
-        BtnDesconectar->setEnabled(connected);
+        const TSessionView view = ViewOf({m_turnstileConnected, m_sessionActive, m_publishedTray});
+        BtnConectar->setEnabled(view.connectEnabled);
+        BtnDesconectar->setEnabled(view.disconnectEnabled);
         if (ActConectar) {
-            ActConectar->setVisible(!connected);
-            ActDesconectar->setVisible(connected);
+            ActConectar->setVisible(view.connectEnabled);
+            ActDesconectar->setVisible(view.disconnectEnabled);
         }
+        ShowTrayIcon(view.tray);
     });
 }
 
@@ -495,10 +520,55 @@ void TFrmPrincipal::AbrirRegistroClick()
             ShowErrorMessage(QStringLiteral("Erro"), QStringLiteral("O registro de eventos não foi encontrado: ") + path);
             return;
         }
-        if (!platform::OpenTextFile(QDir::toNativeSeparators(path).toStdWString()))
+        // The opener's verdict comes later, on a thread of the platform
+        // layer; the window may be gone by then.
+        QPointer<TFrmPrincipal> self(this);
+        const auto failed = [self, path](int exitCode) {
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, path, exitCode] {
+                    if (self)
+                        self->ShowOpenerFailure(path, exitCode);
+                },
+                Qt::QueuedConnection);
+        };
+        if (!platform::OpenTextFile(QDir::toNativeSeparators(path).toStdWString(), failed))
             ShowErrorMessage(QStringLiteral("Erro"),
                              QStringLiteral("Não foi possível abrir o registro de eventos: ") + path);
     });
+}
+
+void TFrmPrincipal::ShowOpenerFailure(const QString &path, int exitCode)
+{
+    // It arrives while the user may be doing something else: a box that
+    // waits for nobody.
+    OpenErrorBox(QStringLiteral("O programa do sistema que abre arquivos de texto terminou com erro (código %1) e o "
+                                "registro de eventos não foi aberto. Abra-o por outro programa: %2")
+                     .arg(exitCode)
+                     .arg(QDir::toNativeSeparators(path)));
+}
+
+void TFrmPrincipal::ConfigurarErpClick()
+{
+    Guarded([this] {
+        // The tray menu stays reachable while the dialog is open.
+        if (m_erpDialogOpen)
+            return;
+        m_erpDialogOpen = true;
+        const auto reopenable = qScopeGuard([this] { m_erpDialogOpen = false; });
+        if (!DBManager.EditSettings())
+            return;
+        LogEvent(QStringLiteral("Configurações do banco de dados do ERP alteradas pelo usuário."));
+        UseErpSettings();
+    });
+}
+
+void TFrmPrincipal::UseErpSettings()
+{
+    // The engine attaches anew, on its own thread, with what the file holds
+    // now.
+    const TErpSettings erp = DBManager.SettingsForEngine();
+    Sync.Start(erp.DatabaseName, erp.Params);
 }
 
 bool TFrmPrincipal::TrayAvailable()

@@ -76,8 +76,11 @@ public:
     // only minimised or behind others.
     void AbrirClick();
     // The tray menu's "Abrir registro de eventos": the log file in the
-    // system's viewer.
+    // system's viewer; an opener that ends with an error is reported.
     void AbrirRegistroClick();
+    // "Configurar banco de dados do ERP...": the ERP connection dialog at the
+    // user's request; what it saves is used at once.
+    void ConfigurarErpClick();
 
     // Minimising hides to the tray only while the handler is attached.
     void SetAppMinimizeAttached(bool attached) { m_appMinimizeAttached = attached; }
@@ -102,14 +105,16 @@ public:
     QPushButton *BtnConectar = nullptr;
     QPushButton *BtnDesconectar = nullptr;
     QPushButton *BtnFechar = nullptr;
+    QPushButton *BtnConfigurarErp = nullptr;
     QSystemTrayIcon *TI = nullptr;
-    // The icon's menu; of Conectar and Desconectar only the one that
-    // applies is visible, as only its button is enabled.
+    // The icon's menu; Conectar and Desconectar are visible while their
+    // buttons are enabled.
     QMenu *TrayMenu = nullptr;
     QAction *ActAbrir = nullptr;
     QAction *ActConectar = nullptr;
     QAction *ActDesconectar = nullptr;
     QAction *ActRegistro = nullptr;
+    QAction *ActConfigurarErp = nullptr;
     QAction *ActSair = nullptr;
 
     // The ERP connection and its transaction, used by DBManager while
@@ -122,17 +127,25 @@ public:
     // commands and shows what it publishes.
     TSyncService Sync;
 
+    // The state the icon shows.
     TSyncTrayState CurrentTrayState() const { return m_trayState; }
+    // From a connect until the user's disconnect, retries included.
+    bool SessionActive() const { return m_sessionActive; }
     // The turnstile connection as the engine last published it.
     bool TurnstileConnected() const { return m_turnstileConnected; }
     // The failure box of the running episode, when one is open.
     QMessageBox *FailureBox() const { return m_failureBox; }
 
+public slots:
+    // The engine's word on the session, for a session it started by itself.
+    void OnSessionActiveChanged(bool active);
+
 signals:
     // The window was closed: the program ends.
     void Closed();
-    // A tray notification was raised with this text.
-    void BalloonShown(const QString &text);
+    // A tray notification was raised: what happened and, for a failure, the
+    // failure's message.
+    void BalloonShown(const QString &text, const QString &detail);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -155,18 +168,31 @@ private:
     void ShowFailure(const QString &message, bool userAction);
     void CloseFailureBox();
     void SetTrayState(TSyncTrayState state);
+    void ShowTrayIcon(TSyncTrayState state);
+    // The status after the user's own disconnect.
+    void ShowDisconnected();
     void UpdateToolTip();
-    void Balloon(const QString &text, bool warning);
+    void Balloon(const QString &text, const QString &detail, bool warning);
+    // A loss is announced with its failure's message, which the engine
+    // publishes right after it.
+    void BalloonWithFailure(const QString &text);
+    void FlushBalloons(const QString &detail);
+    // Hands the ERP settings file, as it now stands, to the engine.
+    void UseErpSettings();
+    void ShowOpenerFailure(const QString &path, int exitCode);
 
     bool m_appMinimizeAttached = false;
     bool m_configuracaoCarregada = false;
     bool m_hideSwitch = false;
-    bool m_userDisconnected = false;
+    bool m_sessionActive = false;
+    bool m_erpDialogOpen = false;
     bool m_turnstileConnected = false;
     bool m_turnstileLost = false;
     bool m_erpLost = false;
     QPointer<QMessageBox> m_failureBox;
     TSyncTrayState m_trayState = TSyncTrayState::Waiting;
+    TSyncTrayState m_publishedTray = TSyncTrayState::Waiting;
+    QStringList m_pendingBalloons;
     QDateTime m_lastSynchronised;
     int m_openTabs = -1;
     QString m_lastError;

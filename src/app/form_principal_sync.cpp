@@ -4,6 +4,7 @@
 #include "system/app_env.h"
 #include "app/form_principal.h"
 #include "app/product_detection.h"
+#include "app/session_view.h"
 #include "app/tray_tooltip.h"
 #include "erp/kr_database.h"
 #include "erp/kr_revenda.h"
@@ -21,6 +22,8 @@
 #include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -92,6 +95,9 @@ void TFrmPrincipal::FormCreate()
             params = BDA.Params;
             BDA.Close();
         }
+        // A re-attach reads the settings file again: a file mended by hand
+        // or by the ERP is used without a restart.
+        Sync.SetErpSettingsSource([] { return DBManager.SettingsForEngine(); });
         Sync.Start(database, params);
         CarregaConfiguracao();
         SetAppMinimizeAttached(true);
@@ -132,7 +138,11 @@ void TFrmPrincipal::ConnectEngine()
     connect(engine, &TSyncEngine::LastErrorChanged, this, [this](const QString &message) {
         m_lastError = message;
         UpdateToolTip();
+        FlushBalloons(message);
     });
+    // Engines that start a session by themselves (the automatic connect)
+    // say so; otherwise the window's own commands tell it.
+    connect(engine, &TSyncEngine::SessionActiveChanged, this, &TFrmPrincipal::OnSessionActiveChanged);
     connect(engine, &TSyncEngine::OpenTabsCounted, this, [this](int open) {
         m_openTabs = open;
         UpdateToolTip();
@@ -152,36 +162,72 @@ void TFrmPrincipal::OnTurnstileConnectedChanged(bool connected)
     const bool was = m_turnstileConnected;
     m_turnstileConnected = connected;
     AtualizaBotoes();
-    if (m_userDisconnected)
+    if (!m_sessionActive) {
+        // The user's disconnect, confirmed: no cycle can publish after it.
+        if (!connected && was)
+            ShowDisconnected();
         return;
+    }
     if (!connected && was && !m_turnstileLost) {
-        Balloon(QStringLiteral("Conexão com a catraca perdida."), true);
+        BalloonWithFailure(QStringLiteral("Conexão com a catraca perdida."));
         m_turnstileLost = true;
     } else if (connected && m_turnstileLost) {
-        Balloon(QStringLiteral("Conexão com a catraca restabelecida."), false);
+        Balloon(QStringLiteral("Conexão com a catraca restabelecida."), QString(), false);
         m_turnstileLost = false;
     }
+}
+
+void TFrmPrincipal::OnSessionActiveChanged(bool active)
+{
+    const bool was = m_sessionActive;
+    m_sessionActive = active;
+    AtualizaBotoes();
+    if (was && !active && !m_turnstileConnected)
+        ShowDisconnected();
 }
 
 void TFrmPrincipal::OnErpAvailableChanged(bool available)
 {
     if (!available && !m_erpLost)
-        Balloon(QStringLiteral("Conexão com o banco de dados do ERP perdida."), true);
+        BalloonWithFailure(QStringLiteral("Conexão com o banco de dados do ERP perdida."));
     else if (available && m_erpLost)
-        Balloon(QStringLiteral("Conexão com o banco de dados do ERP restabelecida."), false);
+        Balloon(QStringLiteral("Conexão com o banco de dados do ERP restabelecida."), QString(), false);
     m_erpLost = !available;
 }
 
-void TFrmPrincipal::Balloon(const QString &text, bool warning)
+void TFrmPrincipal::ShowDisconnected()
+{
+    SetFontColor(LblStatus, StatusColorDisconnected);
+    LblStatus->setText(StatusDisconnected());
+}
+
+void TFrmPrincipal::Balloon(const QString &text, const QString &detail, bool warning)
 {
     if (!TI)
         return;
-    TI->showMessage(QStringLiteral("Catraca Kolde"), text, warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
-    emit BalloonShown(text);
+    TI->showMessage(QStringLiteral("Catraca Kolde"), BalloonText(text, detail),
+                    warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
+    emit BalloonShown(text, detail);
+}
+
+void TFrmPrincipal::BalloonWithFailure(const QString &text)
+{
+    m_pendingBalloons << text;
+    // Should the message not come (the same failure as before), the balloon
+    // goes out with the last one known.
+    QTimer::singleShot(1000, this, [this] { FlushBalloons(m_lastError); });
+}
+
+void TFrmPrincipal::FlushBalloons(const QString &detail)
+{
+    const QStringList pending = std::exchange(m_pendingBalloons, {});
+    for (const QString &text : pending)
+        Balloon(text, detail, true);
 }
 
 void TFrmPrincipal::ShowFailure(const QString &message, bool userAction)
 {
+    FlushBalloons(message);
     if (m_failureBox) {
         if (userAction) {
             m_failureBox->setText(message);
@@ -192,7 +238,7 @@ void TFrmPrincipal::ShowFailure(const QString &message, bool userAction)
     // A start with the system whose first connect failed: say so once in the
     // tray too, since nobody may be looking at the screen.
     if (userAction && m_hideSwitch && !m_turnstileConnected && !m_turnstileLost) {
-        Balloon(QStringLiteral("Sem conexão com a catraca."), true);
+        Balloon(QStringLiteral("Sem conexão com a catraca."), message, true);
         m_turnstileLost = true;
     }
     m_failureBox = OpenErrorBox(message);
@@ -205,6 +251,12 @@ void TFrmPrincipal::CloseFailureBox()
 }
 
 void TFrmPrincipal::SetTrayState(TSyncTrayState state)
+{
+    m_publishedTray = state;
+    AtualizaBotoes();
+}
+
+void TFrmPrincipal::ShowTrayIcon(TSyncTrayState state)
 {
     if (state == m_trayState || !TI)
         return;

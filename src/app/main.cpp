@@ -99,6 +99,7 @@ int RunHeadless(QCoreApplication &app)
         return 1;
     }
     TSyncService sync;
+    sync.SetErpSettingsSource([] { return DBManager.SettingsForEngine(); });
     sync.Start(erp.DatabaseName, erp.Params);
     sync.ConnectTurnstile(turnstile::ArquivoConexao());
     return RunLoop(app, sync);
@@ -160,7 +161,7 @@ int main(int argc, char **argv)
 
     TFrmPrincipal form(nullptr, false);
     QObject::connect(&instance, &TSingleInstance::activationRequested, &form, [&form] {
-        LogEvent(QStringLiteral("Outra execução pediu esta janela."));
+        LogEvent(QStringLiteral("O programa foi aberto novamente; a janela já aberta foi trazida para a frente."));
         form.TIDblClick();
         if (form.isMinimized())
             form.showNormal();

@@ -2,6 +2,7 @@
 list(APPEND CORE_SOURCES
   app/console_noise.cpp
   app/product_detection.cpp
+  app/session_view.cpp
   app/tray_tooltip.cpp
 )
 list(APPEND GUI_SOURCES

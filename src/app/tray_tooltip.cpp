@@ -14,8 +14,9 @@ QString StateLine(TSyncTrayState state)
     // tooltip has room for little more.
     case TSyncTrayState::Failing:
         return QStringLiteral("Catraca Kolde - falha");
+    // Only the user's own disconnect leaves it grey.
     case TSyncTrayState::Disconnected:
-        return QStringLiteral("Catraca Kolde - sem conexão");
+        return QStringLiteral("Catraca Kolde - desconectado da catraca");
     case TSyncTrayState::Waiting:
         break;
     }
@@ -31,27 +32,49 @@ QString WhenLine(const QDateTime &last, const QDateTime &now)
     return QStringLiteral("Última sincronização: ") + last.toString(format);
 }
 
+QString Cut(const QString &text, int size)
+{
+    if (text.size() <= size)
+        return text;
+    return size > 1 ? text.left(size - 1) + QChar(0x2026) : QString();
+}
+
+// Whole sentences of the text, as many as fit; empty when not even one does.
+QString Sentences(const QString &text, int room)
+{
+    qsizetype end = -1;
+    for (qsizetype stop = text.indexOf(QStringLiteral(". ")); stop >= 0 && stop + 1 <= room;
+         stop = text.indexOf(QStringLiteral(". "), stop + 1))
+        end = stop + 1;
+    if (text.size() <= room)
+        return text;
+    return end > 0 ? text.left(end) : QString();
+}
+
 QString Shortened(QString error, int room)
 {
     if (error.size() <= room)
         return error;
-    // "Sem conexão com o banco da catraca (127.0.0.1:3307): ..." says enough
-    // without the address, which the box and the log still carry.
+    // "Não foi possível conectar ao banco de dados da catraca (127.0.0.1:3307):
+    // ..." says enough without the address, which the box and the log carry.
     error.remove(QRegularExpression(QStringLiteral(" \\([^)]*\\)(?=:)")));
     if (error.size() <= room)
         return error;
-    const auto cut = [](const QString &text, int size) {
-        return size > 1 ? text.left(size - 1) + QChar(0x2026) : QString();
-    };
     // What failed, whole, before any of the server's own words.
     const qsizetype colon = error.indexOf(QStringLiteral(": "));
     if (colon < 0 || colon > room)
-        return cut(error, room);
+        return Cut(error, room);
     const int detailRoom = room - int(colon) - 2;
+    const QString detail = error.mid(colon + 2);
+    // What happened, before what to check, each a sentence of its own.
+    if (const QString whole = Sentences(detail, detailRoom); !whole.isEmpty())
+        return error.left(colon + 2) + whole;
+    // A piece of a sentence says less than none; a server's own words, cut,
+    // still name the problem.
     constexpr int WorthShowing = 12;
-    if (detailRoom < WorthShowing)
+    if (detailRoom < WorthShowing || detail.contains(QStringLiteral(". ")))
         return error.left(colon);
-    return error.left(colon + 2) + cut(error.mid(colon + 2), detailRoom);
+    return error.left(colon + 2) + Cut(detail, detailRoom);
 }
 
 } // namespace
@@ -69,4 +92,19 @@ QString TrayTooltip(const TTrayFacts &facts, const QDateTime &now, int maxLength
             text += QLatin1Char('\n') + shown;
     }
     return text.left(maxLength);
+}
+
+QString BalloonText(const QString &text, const QString &failure, int maxLength)
+{
+    QString detail = failure.simplified();
+    if (detail.endsWith(QLatin1Char(']'))) {
+        const qsizetype open = detail.lastIndexOf(QStringLiteral(" ["));
+        if (open > 0)
+            detail.truncate(open);
+    }
+    if (detail.isEmpty())
+        return Cut(text, maxLength);
+    const int room = maxLength - int(text.size()) - 1;
+    const QString shown = detail.size() <= room ? detail : Shortened(detail, room);
+    return shown.isEmpty() ? Cut(text, maxLength) : text + QLatin1Char('\n') + shown;
 }

@@ -20,3 +20,10 @@ struct TTrayFacts {
 // One line per fact. The error is cut to what fits, its address dropped
 // first; `now` decides whether the date is worth showing.
 QString TrayTooltip(const TTrayFacts &facts, const QDateTime &now, int maxLength = TrayTooltipMaxLength);
+
+// A notification holds 255 characters on Windows.
+inline constexpr int BalloonMaxLength = 255;
+
+// What happened, and on the next line the failure's message without the
+// client's own text, which the box and the log keep for the technician.
+QString BalloonText(const QString &text, const QString &failure, int maxLength = BalloonMaxLength);

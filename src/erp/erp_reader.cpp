@@ -178,3 +178,8 @@ std::unique_ptr<IOpenTabsQuery> TErpReader::OpenQuery(const QString &sql)
     Bounded([&] { query->Open(); });
     return std::make_unique<TErpQuery>(*this, std::move(query));
 }
+
+void TErpReader::CheckAlive()
+{
+    OpenQuery(QStringLiteral("SELECT 1 FROM RDB$DATABASE"))->Finish();
+}

@@ -30,6 +30,7 @@ public:
     // Releases every handle, also of a dead attachment; never raises.
     void Detach() noexcept override;
     void SetCallLimit(std::chrono::milliseconds limit) override { m_callLimit = limit; }
+    void CheckAlive() override;
 
     // An opened query; raises when it cannot be opened. A call that ran out
     // of time, or that found the connection gone, leaves the reader detached.

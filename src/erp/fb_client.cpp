@@ -40,7 +40,7 @@ const platform::FbClientFunctions &Fb()
 {
     const platform::FbClientLoad &client = platform::FbClient();
     if (!client.loaded)
-        throw TFbError(QString::fromStdString(client.error), 0, false);
+        throw TFbError(QString::fromStdString(client.error), TFbError::ClientNotLoaded, false);
     return client.functions;
 }
 
@@ -76,15 +76,21 @@ bool IsLostConnectionCode(ISC_STATUS code)
     }
 }
 
-bool MentionsLostConnection(const ISC_STATUS *status)
+QList<ISC_STATUS> ErrorCodes(const ISC_STATUS *status)
 {
+    QList<ISC_STATUS> codes;
     for (int i = 0; i < StatusLength && status[i] != isc_arg_end;) {
         const ISC_STATUS kind = status[i];
-        if (kind == isc_arg_gds && i + 1 < StatusLength && IsLostConnectionCode(status[i + 1]))
-            return true;
+        if (kind == isc_arg_gds && i + 1 < StatusLength)
+            codes << status[i + 1];
         i += kind == isc_arg_cstring ? 3 : 2;
     }
-    return false;
+    return codes;
+}
+
+bool MentionsLostConnection(const QList<ISC_STATUS> &codes)
+{
+    return std::any_of(codes.begin(), codes.end(), IsLostConnectionCode);
 }
 
 TFbError ErrorFrom(const ISC_STATUS *status)
@@ -96,7 +102,9 @@ TFbError ErrorFrom(const ISC_STATUS *status)
         parts << ServerText(buffer);
     if (parts.isEmpty())
         parts << QStringLiteral("Firebird error %1").arg(status[1]);
-    return TFbError(parts.join(QStringLiteral(" | ")), status[1], MentionsLostConnection(status));
+    QList<ISC_STATUS> codes = ErrorCodes(status);
+    const bool lost = MentionsLostConnection(codes);
+    return TFbError(parts.join(QStringLiteral(" | ")), status[1], lost, std::move(codes));
 }
 
 void AddDpbText(std::string &dpb, char code, const QString &name, const QString &value)

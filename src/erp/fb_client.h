@@ -8,6 +8,7 @@
 #include <ibase.h>
 
 #include <QString>
+#include <QList>
 #include <QStringList>
 #include <QVariant>
 #include <atomic>
@@ -26,15 +27,23 @@ void SettleFbClientSignalHandlers() noexcept;
 class TFbError : public KrError
 {
 public:
-    TFbError(const QString &message, ISC_STATUS gdsCode, bool connectionLost)
-        : KrError(message), m_gdsCode(gdsCode), m_connectionLost(connectionLost) {}
+    // The code of a failure that never reached the client: its library could
+    // not be loaded.
+    static constexpr ISC_STATUS ClientNotLoaded = 0;
+
+    TFbError(const QString &message, ISC_STATUS gdsCode, bool connectionLost, QList<ISC_STATUS> allCodes = {})
+        : KrError(message), m_gdsCode(gdsCode), m_connectionLost(connectionLost), m_allCodes(std::move(allCodes)) {}
     ISC_STATUS GdsCode() const noexcept { return m_gdsCode; }
+    // Every error code of the status vector, the first one included: the
+    // first is often only "Dynamic SQL Error", and the cause follows it.
+    bool HasCode(ISC_STATUS code) const noexcept { return code == m_gdsCode || m_allCodes.contains(code); }
     // The attachment is unusable (server stopped, restarted or unreachable).
     bool IsConnectionLost() const noexcept { return m_connectionLost; }
 
 private:
     ISC_STATUS m_gdsCode;
     bool m_connectionLost;
+    QList<ISC_STATUS> m_allCodes;
 };
 
 // Empty when the Firebird client library is loaded; otherwise the Portuguese

@@ -3,6 +3,7 @@
 #include "system/app_env.h"
 #include "erp/kr_inifile.h"
 #include "erp/kr_scramble.h"
+#include "sync/failure_text.h"
 #include "uikit/kr_error.h"
 #include "uikit/kr_message.h"
 
@@ -189,10 +190,7 @@ bool TKRDBManager::Connect(bool forceDialog)
         return true;
 
     for (;;) {
-        prompt->SettingsFile = path;
-        prompt->DefaultDatabaseFile = DefaultDatabaseFile;
-        prompt->Database = Database;
-        if (!prompt->Execute()) {
+        if (!AskAndSave(*prompt, path)) {
             if (!RequireDatabase().Connected()) {
                 if (EndApplication)
                     EndApplication();
@@ -201,8 +199,21 @@ bool TKRDBManager::Connect(bool forceDialog)
             }
             return false;
         }
+        if (OpenFromSettings(path))
+            return true;
+    }
+}
 
-        const TConnectEntries entries = prompt->Entries();
+bool TKRDBManager::AskAndSave(IConnectPrompt &prompt, const QString &path)
+{
+    for (;;) {
+        prompt.SettingsFile = path;
+        prompt.DefaultDatabaseFile = DefaultDatabaseFile;
+        prompt.Database = Database;
+        if (!prompt.Execute())
+            return false;
+
+        const TConnectEntries entries = prompt.Entries();
         // A credential that would come back changed is refused before anything
         // is saved, so the file never holds a damaged user or password.
         QChar bad = UnstorableCredentialChar(entries.User);
@@ -214,15 +225,23 @@ bool TKRDBManager::Connect(bool forceDialog)
                                             "Digite-os novamente.")
                                  .arg(bad.unicode() == 0 ? QString() : QString(bad))
                                  .arg(bad.unicode()));
-            prompt->PresetEntries(entries);
+            prompt.PresetEntries(entries);
             continue;
         }
 
         SaveSettings(path, entries.Host, entries.DatabasePath, entries.Port, ScrambleValue(entries.User, TRESVOLA),
                      ScrambleValue(entries.Password, TRESVOLA), entries.Advanced);
-        if (OpenFromSettings(path))
-            return true;
+        return true;
     }
+}
+
+bool TKRDBManager::EditSettings()
+{
+    const TConnectPromptFactory &factory = promptFactory();
+    if (!factory)
+        throw KrError(QStringLiteral("O formulário de conexão com o banco de dados não está disponível."));
+    std::unique_ptr<IConnectPrompt> prompt = factory();
+    return AskAndSave(*prompt, EffectiveSettingsPath());
 }
 
 bool TKRDBManager::CheckSettingsFile(const QString &path)
@@ -294,11 +313,18 @@ bool TKRDBManager::OpenDatabase(QString *error)
 bool TKRDBManager::OpenFromSettings(const QString &path)
 {
     ApplySettings(path);
-    QString error;
-    if (OpenDatabase(&error))
+    TFbDatabase &database = RequireDatabase();
+    try {
+        database.Open();
         return true;
-    ShowErrorMessage(QStringLiteral("Erro ao conectar"), error);
-    return false;
+    } catch (const std::exception &e) {
+        // The box waits for the user, who then decides: nothing is retried
+        // behind it.
+        ShowErrorMessage(QStringLiteral("Erro ao conectar"),
+                         DescribeFailure(TFailureSide::Erp, TFailureStage::Connect, database.DatabaseName, e,
+                                         TFailureRetry::NotRetried));
+        return false;
+    }
 }
 
 bool TKRDBManager::ReopenFromSettings(QString *error)

@@ -101,6 +101,10 @@ public:
     // True when Database is open at the end; shows the prompt when the stored
     // settings are not enough or fail, or at once with forceDialog.
     bool Connect(bool forceDialog);
+    // The prompt at the user's request while the program runs: saves what OK
+    // leaves and opens nothing (the engine attaches on its own thread).
+    // False on Cancel, which never ends the program.
+    bool EditSettings();
     // For a server that restarted: opens again from the settings Connect used,
     // with no prompt and no message; the error's text goes to *error.
     bool ReopenFromSettings(QString *error);
@@ -125,6 +129,9 @@ private:
     // Reads and completes the section, then configures the closed Database.
     void ApplySettings(const QString &path);
     bool OpenDatabase(QString *error);
+    // Shows the prompt until OK leaves storable entries, and saves them;
+    // false on Cancel.
+    bool AskAndSave(IConnectPrompt &prompt, const QString &path);
     TFbDatabase &RequireDatabase() const;
 };
 

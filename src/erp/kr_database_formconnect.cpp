@@ -2,6 +2,7 @@
 
 #include "system/app_env.h"
 #include "erp/pingsend_qt.h"
+#include "sync/failure_text.h"
 #include "system/kr_windows.h"
 #include "uikit/kr_controls.h"
 #include "uikit/kr_error.h"
@@ -440,9 +441,8 @@ void TFrmKRDBConnect::BtnTestarClick()
     try {
         database.Open();
     } catch (const std::exception &e) {
-        failure = ErrorMessageOf(e);
-        if (failure.isEmpty())
-            failure = QStringLiteral("Não foi possível conectar ao banco de dados.");
+        failure = DescribeFailure(TFailureSide::Erp, TFailureStage::Connect, database.DatabaseName, e,
+                                  TFailureRetry::NotRetried);
     }
     if (failure.isEmpty())
         ShowInfoMessage(QStringLiteral("Conexão"), QStringLiteral("Conexão realizada com sucesso!"));

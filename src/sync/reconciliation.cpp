@@ -115,7 +115,7 @@ bool TReconciliador::WriteTab(ITurnstileLink &turnstile, qint32 numero, int flag
     } catch (const std::exception &e) {
         if (!turnstile.Connected())
             throw;
-        outcome.rejected << TRejectedWrite{numero, flag, messageOf(e)};
+        outcome.rejected << TRejectedWrite{numero, flag, messageOf(e), std::current_exception()};
         return false;
     }
     outcome.writes << QStringLiteral("comanda %1 gravada como %2").arg(numero).arg(flag == 0 ? "aberta" : "fechada");
@@ -133,6 +133,7 @@ CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsS
         outcome.kind = kind;
         outcome.side = side;
         outcome.error = messageOf(e);
+        outcome.exception = std::current_exception();
         outcome.timedOut = dynamic_cast<const TCallTimedOut *>(&e) != nullptr;
     };
     auto failUnexpected = [&outcome](CycleOutcome::Kind kind, CycleOutcome::Side side) {

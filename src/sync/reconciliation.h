@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QList>
 #include <QVariant>
+#include <exception>
 #include <optional>
 
 namespace sql {
@@ -32,6 +33,7 @@ struct TRejectedWrite {
     qint32 numero = 0;
     int flag = 0; // 0 open, 1 closed
     QString error;
+    std::exception_ptr exception;
 };
 
 struct CycleOutcome {
@@ -45,6 +47,7 @@ struct CycleOutcome {
     Kind kind = Skipped;
     Side side = NoSide; // where a failure came from
     QString error;
+    std::exception_ptr exception; // the failure itself, for its codes
     qint64 elapsedMs = 0;
     bool turnstileClosed = false; // the turnstile connection is closed afterwards
     bool timedOut = false;        // the failure was a call that ran out of its bound

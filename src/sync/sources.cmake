@@ -4,6 +4,7 @@ list(APPEND CORE_SOURCES
   sync/comanda.cpp
   sync/reconciliation.cpp
   sync/event_log.cpp
+  sync/failure_text.cpp
   sync/reconnect_policy.cpp
   sync/sync_core.cpp
   sync/sync_engine.cpp

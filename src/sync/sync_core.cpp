@@ -32,14 +32,22 @@ void TSyncCore::SetErpLimit(std::chrono::milliseconds limit)
     m_erp.SetCallLimit(limit);
 }
 
-QString TSyncCore::TurnstileText(const QString &what, const QString &error) const
+QString TSyncCore::Describe(TFailureSide side, TFailureStage stage, const std::exception &error) const
 {
-    return QStringLiteral("%1 (%2): %3").arg(what, m_turnstile.Address(), error);
+    return DescribeFailure(side, stage, side == TFailureSide::Erp ? m_erp.Address() : m_turnstile.Address(), error);
 }
 
-QString TSyncCore::ErpText(const QString &what, const QString &error) const
+QString TSyncCore::Describe(TFailureSide side, TFailureStage stage, const std::exception_ptr &error,
+                            const QString &text) const
 {
-    return QStringLiteral("%1 (%2): %3").arg(what, m_erp.Address(), error);
+    try {
+        if (error)
+            std::rethrow_exception(error);
+    } catch (const std::exception &e) {
+        return Describe(side, stage, e);
+    } catch (...) {
+    }
+    return Describe(side, stage, KrError(text));
 }
 
 void TSyncCore::SetTray(TSyncTrayState state)
@@ -102,10 +110,18 @@ void TSyncCore::Start(const TErpSettings &erp)
 
 bool TSyncCore::AttachErp()
 {
+    if (m_erpSettingsSource) {
+        try {
+            m_erpSettings = m_erpSettingsSource();
+        } catch (const std::exception &e) {
+            m_events.OnLog(QStringLiteral("Configuração do banco de dados do ERP ilegível, mantida a anterior: ")
+                           + ErrorMessageOf(e));
+        }
+    }
     try {
         m_erp.Attach(m_erpSettings);
     } catch (const std::exception &e) {
-        ErpLost(ErrorMessageOf(e));
+        ErpLost(Describe(TFailureSide::Erp, TFailureStage::Connect, e));
         return false;
     }
     m_erpPolicy.Reset();
@@ -117,7 +133,7 @@ bool TSyncCore::AttachErp()
     return true;
 }
 
-void TSyncCore::ErpLost(const QString &error)
+void TSyncCore::ErpLost(const QString &message)
 {
     if (!m_erpLost)
         m_events.OnErpAvailable(false);
@@ -125,7 +141,7 @@ void TSyncCore::ErpLost(const QString &error)
     m_events.OnStatus(StatusFailed(), StatusColorFailed);
     if (m_sessionActive)
         SetTray(TSyncTrayState::Failing);
-    ReportFailure(ErpText(QStringLiteral("Sem conexão com o banco de dados do ERP"), error));
+    ReportFailure(message);
     // Counted from the end of this try: a host that takes the whole connect
     // time-out to fail is not tried back to back.
     if (m_started)
@@ -136,6 +152,12 @@ void TSyncCore::ErpLost(const QString &error)
 
 void TSyncCore::ConnectTurnstile(const QString &settingsFile)
 {
+    // The user asks for synchronisation now: a lost ERP is tried at once too.
+    if (m_started && !m_erp.Attached()) {
+        m_erpRetryDue = -1;
+        m_erpPolicy.Reset();
+        AttachErp();
+    }
     m_userDisconnected = false;
     m_turnstileRetryDue = -1;
     m_turnstilePolicy.Reset();
@@ -162,7 +184,7 @@ void TSyncCore::ConnectTurnstile(const QString &settingsFile)
     try {
         m_turnstile.Open(m_turnstileParams);
     } catch (const std::exception &e) {
-        TurnstileLost(TurnstileText(QStringLiteral("Sem conexão com o banco da catraca"), ErrorMessageOf(e)), true);
+        TurnstileLost(Describe(TFailureSide::Turnstile, TFailureStage::Connect, e), true);
         return;
     }
     PublishConnected(true);
@@ -176,7 +198,7 @@ void TSyncCore::RetryTurnstile()
     try {
         m_turnstile.Open(m_turnstileParams);
     } catch (const std::exception &e) {
-        ReportFailure(TurnstileText(QStringLiteral("Sem conexão com o banco da catraca"), ErrorMessageOf(e)));
+        ReportFailure(Describe(TFailureSide::Turnstile, TFailureStage::Connect, e));
         Schedule(m_turnstileRetryDue, m_turnstilePolicy.NextDelayMs());
         return;
     }
@@ -258,16 +280,36 @@ void TSyncCore::KeepTurnstileAlive()
     try {
         m_turnstile.Reconnect();
     } catch (const std::exception &e) {
-        TurnstileLost(TurnstileText(QStringLiteral("Sem conexão com o banco da catraca"), ErrorMessageOf(e)));
+        TurnstileLost(Describe(TFailureSide::Turnstile, TFailureStage::Connect, e));
     }
 }
 
 // --------------------------------------------------------------- the cycle
 
+void TSyncCore::KeepErpAlive()
+{
+    if (!m_erp.Attached()) {
+        if (m_erpRetryDue < 0)
+            AttachErp();
+        return;
+    }
+    try {
+        m_erp.CheckAlive();
+    } catch (const std::exception &e) {
+        if (!m_erp.Attached())
+            ErpLost(Describe(TFailureSide::Erp, TFailureStage::Read, e));
+    }
+}
+
 void TSyncCore::Tick()
 {
-    if (!m_turnstile.Connected())
+    // While the turnstile is away the ERP is still watched, so its own loss
+    // is known and retried meanwhile, not only after the turnstile is back.
+    if (!m_turnstile.Connected()) {
+        if (m_sessionActive)
+            KeepErpAlive();
         return;
+    }
     // A lost ERP was reported when it was lost and its re-attach is
     // scheduled; meanwhile nothing is written, not even an owed reset.
     if (!m_erp.Attached()) {
@@ -329,8 +371,12 @@ void TSyncCore::HandleOutcome(const CycleOutcome &outcome, qint64 cycleMs)
     m_events.OnOpenTabs(m_sincro.Abertas);
     for (const QString &line : outcome.writes)
         m_events.OnLog(line);
-    LogOncePerEpisode(outcome.skippedRows, m_skippedLogged,
-                      QStringLiteral("Linha de COMANDAS ignorada: COM_NUMERO não cabe na catraca: "));
+    QStringList skipped;
+    for (const QString &value : outcome.skippedRows)
+        skipped << (value == QLatin1String("NULL")
+                        ? QStringLiteral("a comanda não tem número (COM_NUMERO vazio).")
+                        : QStringLiteral("o número %1 (COM_NUMERO) não cabe na catraca.").arg(value));
+    LogOncePerEpisode(skipped, m_skippedLogged, QStringLiteral("Linha de COMANDAS ignorada: "));
     QStringList rejected;
     for (const TRejectedWrite &r : outcome.rejected)
         rejected << QStringLiteral("comanda %1 (%2): %3")
@@ -345,18 +391,23 @@ void TSyncCore::HandleOutcome(const CycleOutcome &outcome, qint64 cycleMs)
         return;
     }
     if (outcome.side == CycleOutcome::Erp) {
+        const QString message = Describe(TFailureSide::Erp, TFailureStage::Read, outcome.exception, outcome.error);
         if (!m_erp.Attached()) {
-            ErpLost(outcome.error);
+            ErpLost(message);
         } else {
             SetTray(TSyncTrayState::Failing);
-            ReportFailure(ErpText(QStringLiteral("Falha ao ler o banco de dados do ERP"), outcome.error));
+            ReportFailure(message);
         }
     } else if (outcome.turnstileClosed) {
-        TurnstileLost(TurnstileText(QStringLiteral("Sem conexão com o banco da catraca"), outcome.error));
-    } else {
+        TurnstileLost(Describe(TFailureSide::Turnstile, TFailureStage::Write, outcome.exception, outcome.error));
+    } else if (outcome.exception || outcome.rejected.isEmpty()) {
         SetTray(TSyncTrayState::Failing);
-        ReportFailure(TurnstileText(QStringLiteral("Falha ao gravar no banco da catraca"),
-                                    outcome.error.isEmpty() ? rejected.value(0) : outcome.error));
+        ReportFailure(Describe(TFailureSide::Turnstile, TFailureStage::Write, outcome.exception, outcome.error));
+    } else {
+        const TRejectedWrite &first = outcome.rejected.first();
+        SetTray(TSyncTrayState::Failing);
+        ReportFailure(QStringLiteral("Comanda %1: ").arg(first.numero)
+                      + Describe(TFailureSide::Turnstile, TFailureStage::Write, first.exception, first.error));
     }
     m_events.OnCycleEnded(false);
 }

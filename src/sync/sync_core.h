@@ -26,6 +26,7 @@
 //     turnstile counts as lost.
 //  6. Automatic retries run until the user disconnects, and the user can
 //     always disconnect (the session stays active while retries run).
+#include "sync/failure_text.h"
 #include "sync/reconciliation.h"
 #include "sync/reconnect_policy.h"
 #include "sync/sync_ports.h"
@@ -33,6 +34,7 @@
 #include <QSet>
 #include <QString>
 #include <chrono>
+#include <functional>
 
 // What the notification-area icon tells at a glance.
 enum class TSyncTrayState { Waiting, Synchronised, Failing, Disconnected };
@@ -69,6 +71,9 @@ public:
 
     void SetTickMs(int ms) { m_tickMs = ms; }
     void SetErpLimit(std::chrono::milliseconds limit);
+    // Where a re-attach reads the ERP's settings anew, so a file mended by
+    // hand or by the ERP is picked up; without it the start's are kept.
+    void SetErpSettingsSource(std::function<TErpSettings()> source) { m_erpSettingsSource = std::move(source); }
 
     // Attaches to the ERP (later, when it cannot be reached now) and starts
     // the cycle.
@@ -92,10 +97,11 @@ private:
     class TView;
     void Tick();
     void KeepTurnstileAlive();
+    void KeepErpAlive();
     bool TurnstileRestarted();
     void RewriteAll();
     bool AttachErp();
-    void ErpLost(const QString &error);
+    void ErpLost(const QString &message);
     void RetryTurnstile();
     void TurnstileLost(const QString &message, bool userAction = false);
     void PublishConnected(bool connected);
@@ -106,8 +112,10 @@ private:
     void ReportFailure(const QString &message, bool userAction = false);
     void EndFailure(bool logRecovery);
     void SetTray(TSyncTrayState state);
-    QString TurnstileText(const QString &what, const QString &error) const;
-    QString ErpText(const QString &what, const QString &error) const;
+    // The failure explained, naming the side and its address.
+    QString Describe(TFailureSide side, TFailureStage stage, const std::exception &error) const;
+    QString Describe(TFailureSide side, TFailureStage stage, const std::exception_ptr &error,
+                     const QString &text) const;
     void Schedule(qint64 &due, int delayMs);
 
     IClock &m_clock;
@@ -118,6 +126,7 @@ private:
     TReconnectPolicy m_turnstilePolicy;
     TReconnectPolicy m_erpPolicy;
     TErpSettings m_erpSettings;
+    std::function<TErpSettings()> m_erpSettingsSource;
     QStringList m_turnstileParams; // of the last connect
     int m_seenRestarts = 0;
     int m_tickMs = TickMs;

@@ -100,6 +100,12 @@ void TSyncService::Start(const QString &erpDatabase, const QStringList &erpParam
                               Qt::QueuedConnection);
 }
 
+void TSyncService::SetErpSettingsSource(std::function<TErpSettings()> source)
+{
+    QMetaObject::invokeMethod(m_engine, [e = m_engine, source] { e->SetErpSettingsSource(source); },
+                              Qt::QueuedConnection);
+}
+
 void TSyncService::ConnectTurnstile(const QString &settingsFile)
 {
     QMetaObject::invokeMethod(m_engine, [e = m_engine, settingsFile] { e->ConnectTurnstile(settingsFile); },

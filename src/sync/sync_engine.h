@@ -31,6 +31,8 @@ public:
     // each ERP call.
     void SetTickMs(int ms) { m_core.SetTickMs(ms); }
     void SetErpCallLimit(std::chrono::milliseconds limit) { m_core.SetErpLimit(limit); }
+    // Read on the engine's thread at every re-attach.
+    void SetErpSettingsSource(std::function<TErpSettings()> source) { m_core.SetErpSettingsSource(std::move(source)); }
 
 public slots:
     // Attaches to the ERP with the settings the start-up connection used and
@@ -106,6 +108,8 @@ public:
 
     TSyncEngine *Engine() const { return m_engine; }
     void Start(const QString &erpDatabase, const QStringList &erpParams);
+    // Set before Start; see TSyncEngine::SetErpSettingsSource.
+    void SetErpSettingsSource(std::function<TErpSettings()> source);
     void ConnectTurnstile(const QString &settingsFile);
     void DisconnectTurnstile();
     // Asks the engine to stop and waits at most timeoutMs. False when it is

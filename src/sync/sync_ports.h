@@ -91,6 +91,9 @@ public:
     virtual void SetCallLimit(std::chrono::milliseconds limit) = 0;
     // "host[/port]:path" of the last attach, for messages.
     virtual QString Address() const = 0;
+    // A cheap bounded round trip; raises (and detaches when the attachment
+    // is gone) when the server does not answer.
+    virtual void CheckAlive() = 0;
 };
 
 // The turnstile side as the engine drives it.

@@ -2,6 +2,7 @@
 // Starting other programs: through the desktop's shell without waiting, or as
 // a child process whose exit code is awaited.
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -14,10 +15,16 @@ inline constexpr std::size_t MaxCommandLineLength = 512;
 // Nothing is reported; the started program outlives this one.
 void ExecShell(const std::wstring &file, const std::wstring &params, int showCmd);
 
+// Told the exit code of an opener that ended with an error; called at most
+// once, on a thread of its own.
+using OpenerFailed = std::function<void(int exitCode)>;
+
 // Opens a text file for the user to read, in the program the desktop has for
 // its type; on Windows, where its type has none, in Notepad. False when
-// nothing could be started.
-bool OpenTextFile(const std::wstring &file);
+// nothing could be started. An opener that starts and then ends with an
+// error (it found no viewer, or the viewer could not read the file) is
+// reported to onFailure later; nobody waits for it here.
+bool OpenTextFile(const std::wstring &file, OpenerFailed onFailure = {});
 
 // Starts the command line's program, waits for its end and returns its exit
 // code; -1 when it cannot be started or the line is longer than

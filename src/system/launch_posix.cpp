@@ -211,14 +211,22 @@ void ExecShell(const std::wstring &file, const std::wstring &params, int)
         reapLater(spawn(opener, {"xdg-open", name}, true));
 }
 
-bool OpenTextFile(const std::wstring &file)
+bool OpenTextFile(const std::wstring &file, OpenerFailed onFailure)
 {
     const std::string opener = resolveProgram("xdg-open");
     if (opener.empty() || file.empty())
         return false;
     const pid_t pid = spawn(opener, {"xdg-open", ToUtf8(file)}, true);
-    reapLater(pid);
-    return pid > 0;
+    if (pid <= 0)
+        return false;
+    // xdg-open ends once the viewer runs, or with 1 to 4 when it found none
+    // or the viewer failed: the only word the user would otherwise get.
+    std::thread([pid, onFailure = std::move(onFailure)] {
+        const int code = waitForExit(pid);
+        if (code != 0 && onFailure)
+            onFailure(code);
+    }).detach();
+    return true;
 }
 
 int ExecAndWait(const std::wstring &commandLine, int)

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <thread>
 #include <vector>
 
 namespace platform {
@@ -13,24 +14,51 @@ void ExecShell(const std::wstring &file, const std::wstring &params, int showCmd
     ShellExecuteW(GetActiveWindow(), L"", file.c_str(), params.c_str(), L"", showCmd);
 }
 
-bool OpenTextFile(const std::wstring &file)
+namespace {
+
+// The opener's process, when the shell started one (a program already
+// running may take the file over without a new process), is watched on a
+// thread of its own for an exit with an error.
+void ReportFailedExit(HANDLE process, OpenerFailed onFailure)
+{
+    if (!process)
+        return;
+    std::thread([process, onFailure = std::move(onFailure)] {
+        WaitForSingleObject(process, INFINITE);
+        DWORD exitCode = 0;
+        const bool known = GetExitCodeProcess(process, &exitCode);
+        CloseHandle(process);
+        if (known && exitCode != 0 && onFailure)
+            onFailure(static_cast<int>(exitCode));
+    }).detach();
+}
+
+} // namespace
+
+bool OpenTextFile(const std::wstring &file, OpenerFailed onFailure)
 {
     SHELLEXECUTEINFOW run{};
     run.cbSize = sizeof run;
     // No box of the shell's own when the type has no program: Notepad follows.
-    run.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    run.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC | SEE_MASK_NOCLOSEPROCESS;
     run.hwnd = GetActiveWindow();
     run.lpFile = file.c_str();
     run.nShow = SW_SHOWNORMAL;
-    if (ShellExecuteExW(&run))
+    if (ShellExecuteExW(&run)) {
+        ReportFailedExit(run.hProcess, std::move(onFailure));
         return true;
+    }
     // .log has no program on some systems (Wine's; one whose editor took the
     // type along when it was removed), and ShellExecute then opens nothing
     // and says nothing. Notepad is on every Windows.
     const std::wstring quoted = L"\"" + file + L"\"";
     run.lpFile = L"notepad.exe";
     run.lpParameters = quoted.c_str();
-    return ShellExecuteExW(&run);
+    run.hProcess = nullptr;
+    if (!ShellExecuteExW(&run))
+        return false;
+    ReportFailedExit(run.hProcess, std::move(onFailure));
+    return true;
 }
 
 int ExecAndWait(const std::wstring &commandLine, int showCmd)

@@ -6,6 +6,9 @@ void InstallTopLevelErrorBox();
 
 
 class QMessageBox;
+// Width a window needs for its title not to be cut in its title bar.
+int TitleWidthNeeded(const QString &title);
+
 // The same box, opened without a modal loop: nothing waits for its OK. It
 // deletes itself when closed.
 QMessageBox *OpenErrorBox(const QString &message);

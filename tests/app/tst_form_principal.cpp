@@ -1,5 +1,6 @@
 #include "system/app_env.h"
 #include "app/form_principal.h"
+#include "app/session_view.h"
 #include "app/tray_tooltip.h"
 #include "sync/event_log.h"
 #include "uikit/kr_guard.h"
@@ -73,6 +74,8 @@ private slots:
     void trayMenuOpensTheLogWithTheSystemViewer();
     void trayMenuOpensTheLogWithoutAViewerForItsType();
     void trayTooltipTellsTheFacts();
+    void stateAtAGlanceNeverContradicts();
+    void trayMenuSaysWhenTheViewerFails();
 
 private:
     std::unique_ptr<TFrmPrincipal> ShownForm();
@@ -436,13 +439,15 @@ void TestFormPrincipal::trayMenuOffersWhatApplies()
 {
     QCOMPARE(m_form->TI->contextMenu(), m_form->TrayMenu);
     const QStringList disconnected{QStringLiteral("Abrir"), QStringLiteral("Conectar"),
-                                   QStringLiteral("Abrir registro de eventos"), QStringLiteral("Sair")};
+                                   QStringLiteral("Abrir registro de eventos"),
+                                   QStringLiteral("Configurar banco de dados do ERP..."), QStringLiteral("Sair")};
     QCOMPARE(VisibleEntries(m_form->TrayMenu), disconnected);
     // What the engine publishes, delivered at once on this thread.
     emit m_form->Sync.Engine()->TurnstileConnectedChanged(true);
     QCOMPARE(VisibleEntries(m_form->TrayMenu),
              (QStringList{QStringLiteral("Abrir"), QStringLiteral("Desconectar"),
-                          QStringLiteral("Abrir registro de eventos"), QStringLiteral("Sair")}));
+                          QStringLiteral("Abrir registro de eventos"),
+                          QStringLiteral("Configurar banco de dados do ERP..."), QStringLiteral("Sair")}));
     emit m_form->Sync.Engine()->TurnstileConnectedChanged(false);
     QCOMPARE(VisibleEntries(m_form->TrayMenu), disconnected);
 }
@@ -467,9 +472,13 @@ void TestFormPrincipal::trayMenuConnectsAndDisconnectsAsF2AndF3Do()
     if (form->FailureBox())
         form->FailureBox()->close();
     disconnect(trail);
+    // The retries of the failed connect run: Desconectar stops them (its
+    // button, disabled then, passes the focus on).
+    QVERIFY(form->SessionActive());
     form->ActDesconectar->trigger();
     QTRY_COMPARE(trayStates, 1);
-    QCOMPARE(form->focusWidget(), form->BtnDesconectar);
+    QVERIFY(!form->SessionActive());
+    QVERIFY(!form->BtnDesconectar->isEnabled());
     QCOMPARE(form->CurrentTrayState(), TSyncTrayState::Disconnected);
     QVERIFY(form->isVisible());
 }
@@ -652,6 +661,26 @@ private:
 } // namespace
 #endif
 
+#ifndef Q_OS_WIN
+namespace {
+// Runs the action with an xdg-open of our own, this script, in front of the
+// desktop's; the folder outlives the opener's start.
+bool TriggerWithOpener(QAction *action, const QTemporaryDir &bin, const QByteArray &script)
+{
+    QFile viewer(bin.filePath(QStringLiteral("xdg-open")));
+    if (!viewer.open(QIODevice::WriteOnly) || viewer.write(script) != script.size())
+        return false;
+    viewer.close();
+    viewer.setPermissions(viewer.permissions() | QFileDevice::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+    action->trigger();
+    qputenv("PATH", path);
+    return true;
+}
+} // namespace
+#endif
+
 void TestFormPrincipal::trayMenuOpensTheLogWithTheSystemViewer()
 {
     LogEvent(QStringLiteral("linha de teste"));
@@ -673,15 +702,8 @@ void TestFormPrincipal::trayMenuOpensTheLogWithTheSystemViewer()
         QSKIP("no type of our own for .log files can be registered here");
     m_form->ActRegistro->trigger();
 #else
-    QFile viewer(bin.filePath(QStringLiteral("xdg-open")));
-    QVERIFY(viewer.open(QIODevice::WriteOnly));
-    viewer.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(marker).toUtf8());
-    viewer.close();
-    viewer.setPermissions(viewer.permissions() | QFileDevice::ExeOwner);
-    const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
-    m_form->ActRegistro->trigger();
-    qputenv("PATH", path);
+    QVERIFY(TriggerWithOpener(m_form->ActRegistro, bin,
+                              QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\n").arg(marker).toUtf8()));
 #endif
     QTRY_VERIFY(QFileInfo(marker).size() > 0);
     QFile opened(marker);
@@ -746,17 +768,35 @@ void TestFormPrincipal::trayTooltipTellsTheFacts()
     facts.lastError = QStringLiteral("Falha ao ler o banco de dados do ERP");
     QCOMPARE(TrayTooltip(facts, now), QStringLiteral("Catraca Kolde - falha\nÚltima sincronização: 14:03:20\n"
                                                      "Comandas abertas: 3\nFalha ao ler o banco de dados do ERP"));
-    facts.state = TSyncTrayState::Disconnected;
     facts.lastError = QStringLiteral("Sem conexão com o banco da catraca (127.0.0.1:3307): Can't connect to server on "
                                      "'127.0.0.1' (111)");
     QString tip = TrayTooltip(facts, now);
     QVERIFY2(tip.size() <= TrayTooltipMaxLength, qPrintable(tip));
-    QCOMPARE(tip.section(QLatin1Char('\n'), 3), QStringLiteral("Sem conexão com o banco da catraca: Can't conne…"));
+    QCOMPARE(tip.section(QLatin1Char('\n'), 3), QStringLiteral("Sem conexão com o banco da catraca: Can't connect to …"));
     QCOMPARE(tip.size(), TrayTooltipMaxLength);
     // Room for what failed but hardly any of the server's words: what failed.
-    facts.openTabs = 99999;
-    QCOMPARE(TrayTooltip(facts, now).section(QLatin1Char('\n'), 3), QStringLiteral("Sem conexão com o banco da catraca"));
+    QCOMPARE(TrayTooltip(facts, now, 120).section(QLatin1Char('\n'), 3),
+             QStringLiteral("Sem conexão com o banco da catraca"));
+    // A failure explained in sentences: whole sentences or none.
+    facts.openTabs = 3;
+    facts.lastError = QStringLiteral("Não foi possível gravar no banco de dados da catraca (127.0.0.1:3307): a tabela "
+                                     "cad_comanda não existe nesse banco de dados. Verifique se o campo BASE DADOS "
+                                     "indica o banco de dados da catraca. O programa continua tentando. [Table "
+                                     "'catraca.cad_comanda' doesn't exist]");
+    QCOMPARE(TrayTooltip(facts, now).section(QLatin1Char('\n'), 3),
+             QStringLiteral("Não foi possível gravar no banco de dados da catraca"));
+    QCOMPARE(TrayTooltip(facts, now, 200).section(QLatin1Char('\n'), 3),
+             QStringLiteral("Não foi possível gravar no banco de dados da catraca: a tabela cad_comanda não existe "
+                            "nesse banco de dados."));
+    // A notification has room for what to check too, not for the client's text.
+    QCOMPARE(BalloonText(QStringLiteral("Conexão com a catraca perdida."), facts.lastError),
+             QStringLiteral("Conexão com a catraca perdida.\nNão foi possível gravar no banco de dados da catraca "
+                            "(127.0.0.1:3307): a tabela cad_comanda não existe nesse banco de dados. Verifique se o "
+                            "campo BASE DADOS indica o banco de dados da catraca. O programa continua tentando."));
+    QVERIFY(BalloonText(QStringLiteral("x"), QString(400, QLatin1Char('y'))).size() <= BalloonMaxLength);
     // With more room, as much of the server's words as fits.
+    facts.lastError = QStringLiteral("Sem conexão com o banco da catraca (127.0.0.1:3307): Can't connect to server on "
+                                     "'127.0.0.1' (111)");
     facts.openTabs = -1;
     facts.lastSynchronised = QDateTime();
     tip = TrayTooltip(facts, now);
@@ -790,6 +830,125 @@ void TestFormPrincipal::trayTooltipTellsTheFacts()
     emit engine->FailureEnded();
     emit engine->TrayStateChanged(TSyncTrayState::Synchronised);
     QCOMPARE(m_form->TI->toolTip().split(QLatin1Char('\n')).size(), 3);
+}
+
+void TestFormPrincipal::stateAtAGlanceNeverContradicts()
+{
+    using T = TSyncTrayState;
+    TSyncEngine *engine = m_form->Sync.Engine();
+    QList<std::pair<QString, QString>> balloons;
+    connect(m_form.get(), &TFrmPrincipal::BalloonShown, this,
+            [&balloons](const QString &text, const QString &detail) { balloons.append({text, detail}); });
+    const QString lostMessage = QStringLiteral("Não foi possível gravar no banco de dados da catraca (127.0.0.1:3307): a "
+                                               "conexão com o servidor caiu. Verifique ... [Lost connection]");
+    const auto connected = [engine] {
+        emit engine->TurnstileConnectedChanged(true);
+        emit engine->StatusChanged(StatusSynchronised(1), StatusColorDone);
+        emit engine->TrayStateChanged(T::Synchronised);
+    };
+    // What the engine publishes through a session, in order; what the window
+    // shows after each step (an empty status: the engine's last, unchecked).
+    struct TStep {
+        const char *what;
+        std::function<void()> event;
+        bool connect;
+        bool disconnect;
+        TSyncTrayState tray;
+        QString status;
+    };
+    const TStep steps[] = {
+        // As the start-up sequence leaves it.
+        {"start", [this] { m_form->AtualizaBotoes(); }, true, false, T::Waiting, QStringLiteral("AGUARDANDO")},
+        {"a session begins", [this] { m_form->OnSessionActiveChanged(true); }, true, true, T::Waiting, {}},
+        {"synchronised", connected, false, true, T::Synchronised, StatusSynchronised(1)},
+        {"the ERP fails", [engine] { emit engine->TrayStateChanged(T::Failing); }, false, true, T::Failing, {}},
+        {"the ERP is back", connected, false, true, T::Synchronised, {}},
+        // Grey from an engine that tells a lost turnstile as a disconnection.
+        {"the turnstile is lost",
+         [&] {
+             emit engine->TurnstileConnectedChanged(false);
+             emit engine->StatusChanged(QStringLiteral("SEM CONEXÃO COM A CATRACA"), StatusColorFailed);
+             emit engine->TrayStateChanged(T::Disconnected);
+             emit engine->LastErrorChanged(lostMessage);
+         },
+         true, true, T::Failing, QStringLiteral("SEM CONEXÃO COM A CATRACA")},
+        {"retried, as failing", [engine] { emit engine->TrayStateChanged(T::Failing); }, true, true, T::Failing, {}},
+        {"the turnstile is back", connected, false, true, T::Synchronised, {}},
+        {"the user's disconnect",
+         [this, engine] {
+             m_form->BtnDesconectarClick();
+             emit engine->TurnstileConnectedChanged(false);
+             emit engine->TrayStateChanged(T::Disconnected);
+         },
+         true, false, T::Disconnected, StatusDisconnected()},
+        {"a connect that fails, retried",
+         [this, engine] {
+             m_form->OnSessionActiveChanged(true);
+             emit engine->TrayStateChanged(T::Failing);
+         },
+         true, true, T::Failing, {}},
+        {"the user stops the retries",
+         [this, engine] {
+             m_form->OnSessionActiveChanged(false);
+             emit engine->TrayStateChanged(T::Disconnected);
+         },
+         true, false, T::Disconnected, StatusDisconnected()},
+    };
+    QStringList wrong;
+    for (const TStep &step : steps) {
+        step.event();
+        const QString seen = QStringLiteral("%1 %2 %3 %4")
+                                 .arg(m_form->BtnConectar->isEnabled())
+                                 .arg(m_form->BtnDesconectar->isEnabled())
+                                 .arg(int(m_form->CurrentTrayState()))
+                                 .arg(step.status.isEmpty() ? QString() : m_form->LblStatus->text());
+        const QString wanted = QStringLiteral("%1 %2 %3 %4")
+                                   .arg(step.connect)
+                                   .arg(step.disconnect)
+                                   .arg(int(step.tray))
+                                   .arg(step.status);
+        if (seen != wanted)
+            wrong << QStringLiteral("%1: %2 instead of %3").arg(QLatin1String(step.what), seen, wanted);
+        // The menu offers what the buttons do.
+        if (m_form->ActConectar->isVisible() != step.connect || m_form->ActDesconectar->isVisible() != step.disconnect)
+            wrong << QStringLiteral("%1: tray menu").arg(QLatin1String(step.what));
+    }
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QLatin1Char('\n'))));
+    QCOMPARE(m_form->LblStatus->palette().color(QPalette::WindowText), ColorFromBgr(StatusColorDisconnected));
+    QCOMPARE(m_form->TI->toolTip().section(QLatin1Char('\n'), 0, 0), QStringLiteral("Catraca Kolde - desconectado da catraca"));
+    // One notification for the loss, with its failure's message; none for the
+    // user's own stop.
+    QTRY_COMPARE(balloons.size(), 2);
+    QCOMPARE(balloons[0], std::make_pair(QStringLiteral("Conexão com a catraca perdida."), lostMessage));
+    QCOMPARE(balloons[1].first, QStringLiteral("Conexão com a catraca restabelecida."));
+    QTest::qWait(1200);
+    QCOMPARE(balloons.size(), 2);
+}
+
+void TestFormPrincipal::trayMenuSaysWhenTheViewerFails()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the platform checks start a failing opener under Windows (tests/platform/launch_checks.cpp)");
+#else
+    LogEvent(QStringLiteral("linha de teste"));
+    // An opener that finds no viewer, as xdg-open does on a desktop without one.
+    QTemporaryDir bin;
+    QVERIFY(TriggerWithOpener(m_form->ActRegistro, bin, "#!/bin/sh\nexit 3\n"));
+    const auto openBox = []() -> QMessageBox * {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
+                return box;
+        }
+        return nullptr;
+    };
+    QTRY_VERIFY(openBox());
+    QMessageBox *box = openBox();
+    QVERIFY2(box->text().contains(QStringLiteral("(código 3)")), qPrintable(box->text()));
+    QVERIFY2(box->text().endsWith(EventLogPath()), qPrintable(box->text()));
+    // Nothing waited for it.
+    QVERIFY(m_messages.isEmpty());
+    box->close();
+#endif
 }
 
 QTEST_MAIN(TestFormPrincipal)

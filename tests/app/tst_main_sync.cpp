@@ -4,7 +4,9 @@
 // servers fail and come back, and start-up.
 #include "system/app_env.h"
 #include "app/form_principal.h"
+#include "app/session_view.h"
 #include "erp/kr_database.h"
+#include "erp/kr_inifile.h"
 #include "support/db_servers.h"
 #include "sync/event_log.h"
 #include "uikit/kr_guard.h"
@@ -39,6 +41,23 @@ public:
 
 private:
     int &m_shown;
+};
+
+// The dialog answered with OK and these entries.
+class TAnsweringPrompt : public IConnectPrompt
+{
+public:
+    TAnsweringPrompt(int &shown, TConnectEntries entries) : m_shown(shown), m_entries(std::move(entries)) {}
+    bool Execute() override
+    {
+        ++m_shown;
+        return true;
+    }
+    TConnectEntries Entries() const override { return m_entries; }
+
+private:
+    int &m_shown;
+    TConnectEntries m_entries;
 };
 
 QColor TextColor(const QLabel *label)
@@ -81,6 +100,7 @@ private slots:
     void startWithoutProductFileNeitherWaitsNorConnects();
     void hiddenStartWithClosedTurnstileRecovers();
     void hiddenStartWithErpDownNeverPrompts();
+    void wrongErpSettingsAreFixedFromTheRunningProgram();
 
 private:
     bool HaveServers() const
@@ -324,8 +344,8 @@ void TestMainSync::lostTurnstileReconnectsKeepingTheTabList()
         QCOMPARE(TextColor(m_form->LblStatus), ColorFromBgr(StatusColorFailed));
         QTRY_VERIFY(!m_form->TurnstileConnected());
         QVERIFY(m_form->BtnConectar->isEnabled());
-        QVERIFY(!m_form->BtnDesconectar->isEnabled());
-        // A loss is a failure, not a stop.
+        // The retries can be stopped, and the icon is red until they succeed.
+        QVERIFY(m_form->BtnDesconectar->isEnabled());
         QCOMPARE(m_form->CurrentTrayState(), TSyncTrayState::Failing);
         QTRY_COMPARE(OpenBoxes().size(), 1);
         QVERIFY2(OpenBoxes().first().startsWith(QStringLiteral("Sem conexão com o banco da catraca (")),
@@ -360,7 +380,8 @@ void TestMainSync::userDisconnectStopsReconnection()
     m_form->BtnDesconectarClick();
     QTRY_VERIFY(!m_form->TurnstileConnected());
     QTRY_COMPARE(m_form->CurrentTrayState(), TSyncTrayState::Disconnected);
-    QCOMPARE(m_form->TI->toolTip().section(QLatin1Char('\n'), 0, 0), QStringLiteral("Catraca Kolde - sem conexão"));
+    QCOMPARE(m_form->TI->toolTip().section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("Catraca Kolde - desconectado da catraca"));
     QVERIFY(m_form->BtnConectar->isEnabled());
     QVERIFY(!m_form->BtnDesconectar->isEnabled());
     // Neither a tick nor a reconnection connects again, and nothing is written.
@@ -369,8 +390,9 @@ void TestMainSync::userDisconnectStopsReconnection()
     QVERIFY(!m_form->TurnstileConnected());
     QCOMPARE(dbtest::TurnstileRows(), QStringLiteral("10:0 12:0 14:0"));
     QVERIFY(OpenBoxes().isEmpty());
-    // The status keeps the last cycle's text.
-    QVERIFY(m_form->LblStatus->text().startsWith(QStringLiteral("SINCRONIZADO - ")));
+    // No green "SINCRONIZADO" left from the last cycle.
+    QCOMPARE(m_form->LblStatus->text(), StatusDisconnected());
+    QCOMPARE(TextColor(m_form->LblStatus), ColorFromBgr(StatusColorDisconnected));
     // The user's own disconnect is no lost connection.
     QVERIFY2(m_balloons.isEmpty(), qPrintable(m_balloons.join(QLatin1Char('\n'))));
 }
@@ -481,8 +503,8 @@ void TestMainSync::erpRowsTheTurnstileCannotHoldAreSkipped()
     const int cycles = m_cycles;
     QTRY_VERIFY(m_cycles >= cycles + 3);
     // Named once with its value, not every cycle.
-    QCOMPARE(Log().count("COM_NUMERO não cabe na catraca: NULL"), 1);
-    QCOMPARE(Log().count("COM_NUMERO não cabe na catraca: 4294967296"), 1);
+    QCOMPARE(Log().count("a comanda não tem número (COM_NUMERO vazio)"), 1);
+    QCOMPARE(Log().count("o número 4294967296 (COM_NUMERO) não cabe na catraca"), 1);
     QVERIFY(Synchronised());
 }
 
@@ -522,8 +544,10 @@ void TestMainSync::hiddenStartWithClosedTurnstileRecovers()
         QVERIFY(m_form->ConfiguracaoCarregada());
         QVERIFY(m_messages.isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(m_form->LblStatus->text(), QStringLiteral("SEM CONEXÃO COM A CATRACA"), Patience);
+        // A failure, retried: red, and the retries can be stopped.
         QCOMPARE(m_form->CurrentTrayState(), TSyncTrayState::Failing);
         QVERIFY(m_form->BtnConectar->isEnabled());
+        QVERIFY(m_form->BtnDesconectar->isEnabled());
         QTRY_COMPARE(OpenBoxes().size(), 1);
         QTest::qWait(3500);
     }
@@ -545,6 +569,44 @@ void TestMainSync::hiddenStartWithErpDownNeverPrompts()
         QTRY_COMPARE(OpenBoxes().size(), 1);
     }
     QTRY_COMPARE_WITH_TIMEOUT(dbtest::TurnstileRows(), QStringLiteral("10:0 12:0 14:0"), 40000);
+    QTRY_VERIFY(Synchronised());
+    QTRY_VERIFY(OpenBoxes().isEmpty());
+}
+
+void TestMainSync::wrongErpSettingsAreFixedFromTheRunningProgram()
+{
+    // A hidden start with a wrong ERP port: it keeps failing by itself.
+    const QString fbPort = dbtest::Env("CATRACA_FB_PORT") == QLatin1String("3050") ? QString() : dbtest::Env("CATRACA_FB_PORT");
+    QFile product(m_dir->filePath(QStringLiteral("norvacomercio.ini")));
+    QVERIFY(product.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    product.write(QStringLiteral("[IBCONFIG]\r\nIP=%1\r\nLOCAL=%2\r\nUSUARIO=\r\nSENHA=\r\nPORTA=%3\r\nUSACONFIG=0\r\n")
+                      .arg(dbtest::Env("CATRACA_FB_HOST"), dbtest::Env("CATRACA_FB_DATABASE"))
+                      .arg(dbtest::ClosedPort())
+                      .toUtf8());
+    product.close();
+    StartForm({QStringLiteral("HIDE")});
+    QTRY_COMPARE_WITH_TIMEOUT(OpenBoxes().size(), 1, Patience);
+    QVERIFY2(OpenBoxes().first().contains(QStringLiteral("banco de dados do ERP")), qPrintable(OpenBoxes().first()));
+
+    // The dialog from the tray menu, answered with the right port.
+    int shown = 0;
+    TConnectEntries fixed;
+    fixed.Host = dbtest::Env("CATRACA_FB_HOST");
+    fixed.DatabasePath = dbtest::Env("CATRACA_FB_DATABASE");
+    fixed.Port = fbPort;
+    SetConnectPromptFactory([&shown, fixed] { return std::make_unique<TAnsweringPrompt>(shown, fixed); });
+    const auto restore = qScopeGuard(
+        [this] { SetConnectPromptFactory([this] { return std::make_unique<TCancellingPrompt>(m_promptShown); }); });
+    QElapsedTimer sinceSaved;
+    m_form->ActConfigurarErp->trigger();
+    sinceSaved.start();
+    QCOMPARE(shown, 1);
+    QVERIFY(TIniFile(product.fileName()).ReadString(QStringLiteral("IBCONFIG"), QStringLiteral("PORTA"), QStringLiteral("?")) == fbPort);
+    // Used at once: no wait for the next retry of the back-off.
+    QTRY_VERIFY_WITH_TIMEOUT(m_balloons.contains(QStringLiteral("Conexão com o banco de dados do ERP restabelecida.")),
+                             5000);
+    qInfo("ERP attached %lld ms after the dialog saved", sinceSaved.elapsed());
+    QTRY_COMPARE_WITH_TIMEOUT(dbtest::TurnstileRows(), QStringLiteral("10:0 12:0 14:0"), Patience);
     QTRY_VERIFY(Synchronised());
     QTRY_VERIFY(OpenBoxes().isEmpty());
 }

@@ -123,7 +123,7 @@ void TestStartupSignals::secondStartDuringTheWaitIsAnswered()
     Start(second, install, {}, QStringLiteral("0"));
     QVERIFY(second.waitForFinished(5000));
     QCOMPARE(second.exitCode(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(Log(install).contains("Outra execução pediu esta janela."), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(Log(install).contains("O programa foi aberto novamente; a janela já aberta"), 3000);
     QVERIFY(!Log(install).contains("Conectado"));
     ::kill(pid_t(first.processId()), SIGTERM);
     QVERIFY(first.waitForFinished(5000));

@@ -4,15 +4,23 @@
 #include "system/app_env.h"
 #include "app/app_fonts.h"
 #include "app/form_principal.h"
+#include "app/session_view.h"
 #include "erp/kr_database_formconnect.h"
 #include "support/connect_form.h"
+#include "sync/failure_text.h"
+#include "sync/mysql_connection.h"
 #include "sync/reconciliation.h"
 #include "uikit/kr_controls.h"
 #include "uikit/kr_dialog_form.h"
 #include "uikit/kr_error_box.h"
 #include "uikit/kr_message.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
+#include <QFontDatabase>
+#include <QImage>
+#include <QPainter>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -23,6 +31,10 @@
 #include <QtTest>
 
 #include <memory>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -117,6 +129,89 @@ QString ThemedPanelProblem(const TKRPanel *panel)
     return QStringLiteral("%1 \"%2\": needs %3, has %4").arg(Name(panel), panel->Caption()).arg(needed).arg(panel->width());
 }
 
+// The ink a text leaves in black on white.
+qint64 Ink(const QFont &font, const QString &text)
+{
+    const QFontMetrics metrics(font);
+    QImage image(metrics.horizontalAdvance(text) + 4, metrics.height() + 4, QImage::Format_Grayscale8);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(2, 2 + metrics.ascent(), text);
+    painter.end();
+    qint64 ink = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar *line = image.constScanLine(y);
+        for (int x = 0; x < image.width(); ++x)
+            ink += 255 - line[x];
+    }
+    return ink;
+}
+
+// The accent of a capital drawn above the label's edge, which cuts it off
+// (a face whose ascent leaves the marks out, placed at the label's top).
+QString AccentProblem(const QLabel *label)
+{
+    const QFontMetrics metrics(label->font());
+    int above = 0;
+    QChar highest;
+    for (const QChar c : label->text()) {
+        if (!c.isUpper() || c.decomposition().isEmpty())
+            continue;
+        if (const int top = -metrics.tightBoundingRect(QString(c)).top(); top > above) {
+            above = top;
+            highest = c;
+        }
+    }
+    if (highest.isNull())
+        return {};
+    const int margin = label->margin();
+    const QRect space = label->contentsRect().adjusted(margin, margin, -margin, -margin);
+    const int flags = int(label->alignment()) | (label->wordWrap() ? int(Qt::TextWordWrap) : 0);
+    const int baseline = metrics.boundingRect(space, flags, label->text()).top() + metrics.ascent();
+    if (baseline - above >= 0)
+        return {};
+    return QStringLiteral("%1 \"%2\": the accent of %3 is cut %4 pixels above the label (%5)")
+        .arg(Name(label), label->text(), QString(highest))
+        .arg(above - baseline)
+        .arg(QFontInfo(label->font()).family());
+}
+
+#ifdef Q_OS_WIN
+bool UnderWine()
+{
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+#endif
+
+// A face that draws its bold at its regular weight.
+QString BoldProblem(const QWidget *w, const QString &text)
+{
+    if (!w->font().bold() || text.trimmed().isEmpty())
+        return {};
+#ifdef Q_OS_WIN
+    // Wine's own Tahoma, which the Windows checks run with, draws its larger
+    // bold sizes with the regular glyphs; Windows' Tahoma has a real bold.
+    if (UnderWine() && QFontInfo(w->font()).family() == QLatin1String("Tahoma"))
+        return {};
+#endif
+    QFont regular = w->font();
+    regular.setBold(false);
+    const QString sample = text.left(40);
+    // A real bold has clearly thicker strokes: 1.5 to 1.8 times the ink.
+    const qint64 bold = Ink(w->font(), sample);
+    const qint64 plain = Ink(regular, sample);
+    if (bold * 10 >= plain * 12)
+        return {};
+    return QStringLiteral("%1 \"%2\": drawn in bold with %3 of the regular's %4 ink (%5)")
+        .arg(Name(w), sample)
+        .arg(bold)
+        .arg(plain)
+        .arg(QFontInfo(w->font()).family());
+}
+
 // Every text of the window that is shown, measured against its space.
 QStringList CutTexts(QWidget *window)
 {
@@ -140,6 +235,15 @@ QStringList CutTexts(QWidget *window)
             problem = ThemedButtonProblem(themed);
         else if (auto *panel = qobject_cast<TKRPanel *>(w))
             problem = ThemedPanelProblem(panel);
+        if (problem.isEmpty()) {
+            if (auto *label = qobject_cast<QLabel *>(w); label && label->textFormat() != Qt::RichText) {
+                problem = AccentProblem(label);
+                if (problem.isEmpty())
+                    problem = BoldProblem(label, label->text());
+            } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+                problem = BoldProblem(button, button->text());
+            }
+        }
         if (!problem.isEmpty())
             problems << window->windowTitle() + QStringLiteral(": ") + problem;
     }
@@ -216,13 +320,19 @@ void TestTextsFit::theDesignFacesAreThere()
     const QString arial = ResolvedFamily(QStringLiteral("Arial"));
     QVERIFY2(arial == QStringLiteral("Arial") || arial == QStringLiteral("Liberation Sans"), qPrintable(arial));
 #endif
-    QCOMPARE(ResolvedFamily(QStringLiteral("Tahoma")), QStringLiteral("Tahoma"));
+    const QString tahoma = ResolvedFamily(QStringLiteral("Tahoma"));
+#ifdef Q_OS_WIN
+    QCOMPARE(tahoma, QStringLiteral("Tahoma"));
+#else
+    // Installed by scripts/install-deps.sh: fonts-dejavu-extra.
+    QVERIFY2(tahoma == QStringLiteral("Tahoma") || tahoma == QStringLiteral("DejaVu Sans Condensed"), qPrintable(tahoma));
+#endif
     // Bold from its own face, not a regular one.
     TFrmPrincipal form(nullptr, false);
     const QFontInfo status(form.LblStatus->font());
-    QCOMPARE(status.family(), QStringLiteral("Tahoma"));
+    QCOMPARE(status.family(), tahoma);
     QVERIFY2(status.bold(), qPrintable(status.styleName()));
-    QCOMPARE(QFontInfo(form.LblMemoria->font()).family(), QStringLiteral("Tahoma"));
+    QCOMPARE(QFontInfo(form.LblMemoria->font()).family(), tahoma);
 }
 
 void TestTextsFit::mainWindowInEveryState()
@@ -231,7 +341,7 @@ void TestTextsFit::mainWindowInEveryState()
     QVERIFY(Shown(&form));
     TSyncEngine *engine = form.Sync.Engine();
     const QStringList statuses{QStringLiteral("AGUARDANDO"), QStringLiteral("SINCRONIZANDO"), StatusSynchronised(99999),
-                               StatusFailed(), QStringLiteral("SEM CONEXÃO COM A CATRACA")};
+                               StatusFailed(), QStringLiteral("SEM CONEXÃO COM A CATRACA"), StatusDisconnected()};
     const QStringList counters{QStringLiteral("aguardando..."), CountersCaption(99999, 99999)};
     const QStringList products{QStringLiteral("INTEGRADO COM: NÃO IDENTIFICADO"),
                                QStringLiteral("Integrado com: NORVA GESTAO COMERCIAL")};
@@ -303,11 +413,27 @@ void TestTextsFit::messageDialogOfEveryKind()
 
 void TestTextsFit::failureBox()
 {
-    QMessageBox *box = OpenErrorBox(QStringLiteral("Sem conexão com o banco da catraca (127.0.0.1:3307): Can't connect "
-                                                   "to server on '127.0.0.1' (115)"));
-    QVERIFY(QTest::qWaitForWindowExposed(box));
-    const QStringList problems = CutTexts(box);
-    box->close();
+    QApplication::setApplicationDisplayName(QStringLiteral("Integração com Catracas Ovrex/Miravel"));
+    const TMySqlError refused(QStringLiteral("Can't connect to server on '127.0.0.1' (115)"), 2002, false);
+    QStringList problems;
+    // A failure's whole message, and the short error of the Tools button
+    // under the long application title.
+    for (const QString &message : {DescribeFailure(TFailureSide::Turnstile, TFailureStage::Connect,
+                                                   QStringLiteral("127.0.0.1:3307"), refused),
+                                   QStringLiteral("O programa não foi encontrado!")}) {
+        QMessageBox *box = OpenErrorBox(message);
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        problems << CutTexts(box);
+        // The title bar's own font, and at least a close button beside it.
+        const int title = QFontMetrics(QFontDatabase::systemFont(QFontDatabase::TitleFont))
+                              .horizontalAdvance(box->windowTitle());
+        if (box->width() < title + 46)
+            problems << QStringLiteral("box of \"%1\": %2 pixels wide, its title needs %3")
+                            .arg(message)
+                            .arg(box->width())
+                            .arg(title + 46);
+        box->close();
+    }
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
 }
 

@@ -490,7 +490,8 @@ void TestTurnstileConnect::serverGoneDuringResetOffersToConnectAgain()
     WaitForFailureBox();
     QTRY_VERIFY(!m_form->TurnstileConnected());
     QVERIFY(m_form->BtnConectar->isEnabled());
-    QVERIFY(!m_form->BtnDesconectar->isEnabled());
+    // Retried by itself meanwhile: the user can stop that.
+    QVERIFY(m_form->BtnDesconectar->isEnabled());
 }
 
 // --- start with the OS -----------------------------------------------------

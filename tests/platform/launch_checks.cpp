@@ -6,6 +6,8 @@
 #include "system/launch.h"
 #include "system/wide_text.h"
 
+#include <atomic>
+#include <cstdlib>
 #include <thread>
 
 #ifndef _WIN32
@@ -109,6 +111,47 @@ PLATFORM_CHECK("launch: the shell starts a program without waiting")
     const fs::path marker = folder.path() / "marker.txt";
     platform::ExecShell(script.wstring(), quoted(marker), 1);
     CHECK(waitForFile(marker, 15));
+}
+
+PLATFORM_CHECK("launch: an opener that ends with an error is reported with its exit code")
+{
+    platform_check::TempFolder folder("launch");
+    std::atomic<int> reported{-1};
+    const auto report = [&reported](int code) { reported = code; };
+    const auto waitForReport = [&reported](int seconds) {
+        for (int i = 0; i < seconds * 20 && reported < 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return reported.load();
+    };
+#ifdef _WIN32
+    // The shell runs a batch file itself: its exit code is the opener's.
+    const fs::path failing = writeScript(folder.path(), "opener", "@exit 3\r\n");
+    const fs::path fine = writeScript(folder.path(), "fine", "@exit 0\r\n");
+    const int expected = 3;
+#else
+    // The desktop's opener, replaced for the check by one that found no viewer.
+    const fs::path failing = folder.path() / "registro.log";
+    const fs::path fine = failing;
+    platform_check::writeFile(failing, "linha\n");
+    const fs::path bin = folder.path() / "bin";
+    writeScript(bin, "xdg-open", "#!/bin/sh\n[ -n \"$CATRACA_OPENER_FAILS\" ] && exit 4\nexit 0\n");
+    fs::rename(bin / "xdg-open.sh", bin / "xdg-open");
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", (bin.string() + ":" + oldPath).c_str(), 1);
+    setenv("CATRACA_OPENER_FAILS", "1", 1);
+    const int expected = 4;
+#endif
+    CHECK(platform::OpenTextFile(failing.wstring(), report));
+    CHECK_EQ(waitForReport(15), expected);
+#ifndef _WIN32
+    unsetenv("CATRACA_OPENER_FAILS");
+#endif
+    reported = -1;
+    CHECK(platform::OpenTextFile(fine.wstring(), report));
+    CHECK_EQ(waitForReport(2), -1);
+#ifndef _WIN32
+    setenv("PATH", oldPath.c_str(), 1);
+#endif
 }
 
 #ifndef _WIN32

@@ -6,15 +6,15 @@ class TestReconnectPolicy : public QObject
 {
     Q_OBJECT
 private slots:
-    void backsOffToThirtySeconds()
+    void backsOffToFourSeconds()
     {
         TReconnectPolicy p;
         QList<int> delays;
         for (int i = 0; i < 8; ++i)
             delays << p.NextDelayMs();
-        QCOMPARE(delays, (QList<int>{3000, 6000, 12000, 24000, 30000, 30000, 30000, 30000}));
+        QCOMPARE(delays, (QList<int>{1000, 2000, 4000, 4000, 4000, 4000, 4000, 4000}));
         p.Reset();
-        QCOMPARE(p.NextDelayMs(), 3000);
+        QCOMPARE(p.NextDelayMs(), 1000);
     }
 };
 

@@ -73,6 +73,17 @@ struct SimErp : IErpPort {
             ++erp.reads;
         }
     };
+    void CheckAlive() override
+    {
+        if (!attached)
+            throw KrError(QStringLiteral("O banco de dados do ERP não está conectado."));
+        if (silent)
+            TimeOut(limit.count());
+        if (down) {
+            attached = false;
+            throw KrError(QStringLiteral("connection shutdown"));
+        }
+    }
     std::unique_ptr<IOpenTabsQuery> OpenQuery(const QString &) override
     {
         if (!attached)
@@ -388,7 +399,7 @@ QString Run(quint32 seed, bool trace)
     // Settled: one reconnection delay at its longest, two calls at their
     // longest bound (a slow ERP's first read is cancelled once) and a cycle.
     const qint64 lastChange = std::max(lastFault, events.back().at);
-    const qint64 settled = lastChange + 30000 + 2 * 40000 + 2 * TSyncCore::TickMs;
+    const qint64 settled = lastChange + TReconnectPolicy::MaxDelayMs + 2 * 40000 + 2 * TSyncCore::TickMs;
     size_t next = 0;
     while (w.clock.now <= settled) {
         if (w.step == 1)
