@@ -51,6 +51,22 @@ private slots:
         QVERIFY(fourth.Claim());
     }
 
+    void anUnwritableFolderStillAllowsOneProgramOnly()
+    {
+        // The lock lives outside the installation folder: a folder the user
+        // may not write changes nothing, and the refusal says why.
+        QTemporaryDir install;
+        QFile::setPermissions(install.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+        TSingleInstance first(install.path());
+        QVERIFY(first.Claim());
+        TSingleInstance second(install.path());
+        QVERIFY(!second.Claim());
+        QVERIFY(!second.LockFailed());
+        QVERIFY2(second.RefusalReason().contains(QStringLiteral("outra execução deste programa")),
+                 qPrintable(second.RefusalReason()));
+        QFile::setPermissions(install.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
     void aFirstThatNeverAnswersDoesNotHoldTheSecond()
     {
         // A first program stuck in a long call keeps its lock and its pipe
