@@ -1,6 +1,7 @@
 #include "check.h"
 
 #include "system/autostart.h"
+#include "system/instance_lock.h"
 
 #include <exception>
 
@@ -20,6 +21,17 @@ int main(int argc, char **argv)
         wchar_t self[MAX_PATH];
         const std::wstring exe(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
         return platform::RunStartupEntryRequest(std::vector<std::wstring>(wide + 2, wide + count), exe);
+    }
+    // Started by the instance lock checks: holds the lock until killed.
+    if (argc > 2 && std::string(argv[1]) == "--hold-instance-lock") {
+        platform::InstanceLock lock(argv[2]);
+        // The check's own probes may hold it for a moment.
+        for (int i = 0; lock.Acquire() != platform::InstanceLock::Outcome::Acquired; ++i) {
+            if (i == 100)
+                return 1;
+            Sleep(50);
+        }
+        Sleep(INFINITE);
     }
 #endif
     // An optional argument runs only the cases whose name contains it.
