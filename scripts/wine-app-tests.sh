@@ -194,7 +194,7 @@ if wait_for 1 "[ -n \"\$(window_of '^Erro\$')\" ] && echo 1" 90; then
   error=$(window_of '^Erro$')
   sleep 1
   import -display "$display" -window root "$OUT/no-client.png"
-  if grep -q 'Cliente do Firebird não encontrado: fbclient.dll nem gds32.dll não está na pasta do programa' \
+  if grep -q 'Cliente do Firebird não encontrado: não há fbclient.dll nem gds32.dll na pasta do programa' \
        "$bare/catraca-sync.log"; then
     pass "without a Firebird client: the error names fbclient.dll and gds32.dll"
   else
