@@ -7,12 +7,21 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
-TSingleInstance::TSingleInstance(const QString &installFolder, QObject *parent)
-    : QObject(parent)
+QString TSingleInstance::NameFor(const QString &installFolder)
 {
-    const QString folder = QDir::cleanPath(QDir(installFolder).absolutePath());
+    QString folder = QDir::cleanPath(QDir(installFolder).absolutePath());
+#ifdef Q_OS_WIN
+    // One folder, however its name is spelt: the Run value may say c:\erp
+    // where Explorer starts C:\ERP.
+    folder = folder.toLower();
+#endif
     const QByteArray hash = QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    m_serverName = QStringLiteral("catraca-sync-") + QString::fromLatin1(hash);
+    return QStringLiteral("catraca-sync-") + QString::fromLatin1(hash);
+}
+
+TSingleInstance::TSingleInstance(const QString &installFolder, QObject *parent)
+    : QObject(parent), m_serverName(NameFor(installFolder))
+{
     m_lock = std::make_unique<platform::InstanceLock>(m_serverName.toStdString());
 }
 

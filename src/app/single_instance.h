@@ -26,6 +26,8 @@ public:
     bool Claim();
     // Portuguese: why Claim returned false.
     QString RefusalReason() const { return m_refusal; }
+    // The lock's and the local socket's name for an installation folder.
+    static QString NameFor(const QString &installFolder);
     // Claim found no other program but could not take the lock either.
     bool LockFailed() const { return m_lockFailed; }
 

@@ -1,6 +1,5 @@
 #include "app/single_instance.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QLocalSocket>
 #include <QThread>
@@ -45,6 +44,12 @@ private slots:
         QVERIFY(!third.Claim());
         QCOMPARE(shown.load(), 2);
 
+#ifdef Q_OS_WIN
+        // The same folder spelt in other capitals is the same installation.
+        TSingleInstance shouted(install.path().toUpper());
+        QVERIFY(!shouted.Claim());
+        QCOMPARE(shown.load(), 3);
+#endif
         // Another installation is another program.
         QTemporaryDir other;
         TSingleInstance fourth(other.path());
@@ -90,10 +95,7 @@ private slots:
         // Any local user can reach the pipe: a line that is not the request,
         // or no end of line at all, brings nothing forward.
         QLocalSocket stranger;
-        const QString name = QStringLiteral("catraca-sync-")
-            + QString::fromLatin1(QCryptographicHash::hash(QDir::cleanPath(QDir(install.path()).absolutePath()).toUtf8(),
-                                                           QCryptographicHash::Sha1).toHex().left(16));
-        stranger.connectToServer(name);
+        stranger.connectToServer(TSingleInstance::NameFor(install.path()));
         QVERIFY(stranger.waitForConnected(1000));
         stranger.write("HELLO\n");
         stranger.write(QByteArray(200, 'x'));
