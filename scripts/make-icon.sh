@@ -10,5 +10,5 @@ trap 'rm -rf "$work"' EXIT
 g++ -std=c++20 -fPIC -Isrc scripts/render_icon.cpp src/app/app_artwork.cpp \
   $(pkg-config --cflags --libs Qt6Gui) -o "$work/render_icon"
 "$work/render_icon" "$work"
-convert "$work"/icon-{16,24,32,48,64}.png src/app/catraca-sync.ico
+convert "$work"/icon-{16,24,32,48,64,256}.png src/app/catraca-sync.ico
 identify src/app/catraca-sync.ico

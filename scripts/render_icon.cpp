@@ -11,9 +11,9 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     if (argc < 2)
         return 2;
-    const QIcon icon = TrayArtwork();
-    for (int size : {16, 24, 32, 48, 64}) {
-        const QPixmap pm = icon.pixmap(QSize(size, size));
+    // Windows shows the 256-pixel image in large icon views.
+    for (int size : {16, 24, 32, 48, 64, 256}) {
+        const QPixmap pm = TrayArtworkAt(size);
         if (pm.width() != size || !pm.save(QStringLiteral("%1/icon-%2.png").arg(QString::fromLocal8Bit(argv[1])).arg(size)))
             return 1;
     }

@@ -18,6 +18,12 @@ if ! scripts/win-build.sh; then
   status=1
   windows_built=0
 fi
+# ---- begin: the laid-out folder needs nothing newer than Windows 10
+scripts/check-win-imports.sh --self-test || status=1
+if [ "$windows_built" -eq 1 ]; then
+  scripts/check-win-imports.sh "${WIN_BUILD_DIR:-build-win}/install" || status=1
+fi
+# ---- end: the laid-out folder needs nothing newer than Windows 10
 windows_seconds=$(( $(date +%s) - windows_started ))
 export CATRACA_SERVERS_DIR=${CATRACA_SERVERS_DIR:-$(mktemp -d /tmp/catraca-test-XXXXXX)}
 if [ -x scripts/servers.sh ]; then

@@ -62,6 +62,20 @@ rm -rf "$BUILD/install" "$BUILD/wine-tests"
 mkdir -p "$BUILD/install" "$BUILD/wine-tests"
 cp "$BUILD/src/catraca-sync.exe" "$BUILD/install/"
 lay_out "$BUILD/install" platforms/qwindows.dll styles/qwindowsvistastyle.dll
+# ---- begin: authentication plugins and stripped copies (a shop PC's needs)
+# Connector/C loads a login's authentication plugin (client_ed25519,
+# caching_sha2_password, ...) at run time from the folder the program names
+# on the connection, plugin\ beside it; no executable imports them.
+mkdir -p "$BUILD/install/plugin"
+for plugin in "$deps/mariadb/lib/mariadb/plugin"/*.dll; do
+  case $(basename "$plugin") in pvio_*) continue ;; esac # transports, not logins
+  cp "$plugin" "$BUILD/install/plugin/"
+  copy_imports "$plugin" "$BUILD/install"
+done
+# Debug sections are most of the MinGW runtime's size (libstdc++-6.dll alone
+# carries 23.7 MB of them); the copies lose them, the cache keeps them.
+find "$BUILD/install" \( -name '*.dll' -o -name '*.exe' \) -exec x86_64-w64-mingw32-strip --strip-debug {} +
+# ---- end: authentication plugins and stripped copies
 for t in "${tests[@]}"; do cp "$BUILD/tests/$t.exe" "$BUILD/wine-tests/"; done
 lay_out "$BUILD/wine-tests" platforms/qwindows.dll platforms/qoffscreen.dll
 printf '%s\n' "${tests[@]}" >"$BUILD/wine-tests/tests.txt"

@@ -47,7 +47,8 @@ wait_for() { # expected command [seconds]
 
 # ---- display with a tray, so that Wine docks the icon into it
 display=
-for n in $(seq 90 120); do
+# CATRACA_DISPLAY_FIRST and _LAST keep parallel runs on displays of their own.
+for n in $(seq "${CATRACA_DISPLAY_FIRST:-90}" "${CATRACA_DISPLAY_LAST:-120}"); do
   [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=:$n; break; }
 done
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
@@ -193,7 +194,7 @@ if wait_for 1 "[ -n \"\$(window_of '^Erro\$')\" ] && echo 1" 90; then
   error=$(window_of '^Erro$')
   sleep 1
   import -display "$display" -window root "$OUT/no-client.png"
-  if grep -q 'Cliente do Firebird não encontrado: fbclient.dll nem gds32.dll não está na pasta do programa' \
+  if grep -q 'Cliente do Firebird não encontrado: não há fbclient.dll nem gds32.dll na pasta do programa' \
        "$bare/catraca-sync.log"; then
     pass "without a Firebird client: the error names fbclient.dll and gds32.dll"
   else
@@ -208,6 +209,88 @@ else
   tail -n 20 "$bare/stdout.log" >&2
 fi
 program=
+
+# ---- begin: a shop PC's client, logins, lock and start-up entry
+# A 32-bit Firebird client beside the 64-bit program (a 32-bit ERP's folder).
+wine_unusable_fbclients "$OUT"
+thirty=$OUT/thirty-two
+install "$thirty"
+cp "$OUT/fbclient-32bit.dll" "$thirty/fbclient.dll"
+start "$thirty"
+if wait_for 1 "[ -n \"\$(window_of '^Erro\$')\" ] && echo 1" 90; then
+  if grep -q 'fbclient.dll é de 32 bits e este programa, de 64 bits, só pode usar um cliente de 64 bits' "$thirty/catraca-sync.log"; then
+    pass "a 32-bit fbclient.dll beside the program: the message says 32 bits and what to install"
+  else
+    fail "no bitness message for a 32-bit fbclient.dll"; tail -n 3 "$thirty/catraca-sync.log" >&2
+  fi
+  press "$(window_of '^Erro$')" Return
+  finish "$program" 30 || true
+else
+  fail "no error message with a 32-bit fbclient.dll"
+fi
+program=
+
+# A turnstile user that logs in through ed25519: Connector/C loads
+# client_ed25519.dll from the program's plugin folder, started from another
+# working directory.
+root_sql() { mariadb --no-defaults --socket="$CATRACA_SERVERS_DIR/mariadb/mysqld.sock" -uroot -e "$1"; }
+ed_user=catraca_ed25519
+if root_sql "INSTALL SONAME 'auth_ed25519'" 2>/dev/null || root_sql "select 1 from information_schema.plugins where plugin_name = 'ed25519'" | grep -q 1; then
+  root_sql "DROP USER IF EXISTS '$ed_user'@'%'; CREATE USER '$ed_user'@'%' IDENTIFIED VIA ed25519 USING PASSWORD('senha-ed');
+            GRANT ALL ON \`$CATRACA_MYSQL_DATABASE\`.* TO '$ed_user'@'%'"
+  ed=$OUT/ed25519
+  install "$ed" client
+  printf '[MySQL]\r\nHostName=%s\r\nPort=%s\r\nDatabase=%s\r\nUser_Name=%s\r\nPassword=senha-ed\r\n' \
+    "$CATRACA_MYSQL_HOST" "$CATRACA_MYSQL_PORT" "$CATRACA_MYSQL_DATABASE" "$ed_user" >"$ed/dbxconnections.ini"
+  printf '56\r\n' >"$ed/comandas.txt"
+  mysql_sql "delete from cad_comanda"
+  (cd / && exec "$WINE" "$ed/catraca-sync.exe" >"$ed/stdout.log" 2>&1 </dev/null) &
+  program=$!
+  if wait_for 1 "[ -n \"\$(window_of '$title')\" ] && echo 1" 90; then
+    press "$(window_of "$title")" F2
+    if wait_for '56:0 ' "$turnstile_rows" 20; then
+      pass "an ed25519 login connects and writes (client_ed25519.dll from the plugin folder)"
+    else
+      fail "the ed25519 login did not write"; grep -i 'plugin\|catraca' "$ed/catraca-sync.log" | tail -n 3 >&2
+    fi
+    # Killed, not ended: the lock goes with the process, and the next start
+    # of the same installation comes up as the first.
+    kill -9 "$program" 2>/dev/null
+    finish "$program" 10 || true
+    start "$ed"
+    if wait_for 1 "[ -n \"\$(window_of '$title')\" ] && echo 1" 90 && ! grep -q 'Este início termina' "$ed/catraca-sync.log"; then
+      pass "after a killed program the next start is the first again"
+    else
+      fail "a killed program's lock blocked the next start"; tail -n 3 "$ed/catraca-sync.log" >&2
+    fi
+    press "$(window_of "$title")" Escape
+    finish "$program" 30 || true
+  else
+    fail "no main window with the ed25519 user"
+  fi
+  program=
+  root_sql "DROP USER IF EXISTS '$ed_user'@'%'"
+else
+  fail "the private MariaDB cannot load auth_ed25519"
+fi
+# MariaDB has no caching_sha2_password server side: MySQL 8's default login
+# is shipped (plugin\caching_sha2_password.dll) but not exercised here.
+[ -f "$BUILD/install/plugin/caching_sha2_password.dll" ] && pass "caching_sha2_password.dll is shipped in plugin\\" \
+  || fail "caching_sha2_password.dll is not shipped"
+
+# The elevated half of "Iniciar com o Windows" (what a program without
+# administrator rights starts through Windows' prompt): write, remove, refuse.
+entry_name='Integração com Catracas Ovrex/Miravel'
+status=0
+(cd "$app" && "$WINE" catraca-sync.exe --entrada-de-inicializacao gravar "$entry_name" HIDE </dev/null >/dev/null 2>&1) || status=$?
+if [ "$status" -eq 0 ] && wait_for 1 "$registered" 10; then pass "the start-up entry request writes the Run value (status 0)"; else fail "start-up entry request: status $status"; fi
+status=0
+(cd "$app" && "$WINE" catraca-sync.exe --entrada-de-inicializacao remover "$entry_name" HIDE </dev/null >/dev/null 2>&1) || status=$?
+if [ "$status" -eq 0 ] && wait_for 0 "$registered" 10; then pass "... and removes it"; else fail "start-up entry removal: status $status"; fi
+status=0
+(cd "$app" && "$WINE" catraca-sync.exe --entrada-de-inicializacao apagar "$entry_name" </dev/null >/dev/null 2>&1) || status=$?
+if [ "$status" -eq 2 ]; then pass "... and refuses a request it does not know (status 2)"; else fail "an unknown request: status $status"; fi
+# ---- end: a shop PC's client, logins, lock and start-up entry
 
 echo "wine-app-tests: program checks took $(( $(date +%s) - started )) s"
 [ "$failures" -eq 0 ] || { echo "wine-app-tests: FAILED: $failures program checks" >&2; exit 1; }

@@ -49,3 +49,21 @@ wine_design_fonts() {
     [ -f "$WINEPREFIX/drive_c/windows/Fonts/$file" ] || cp "/usr/share/wine/fonts/$file" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   done
 }
+
+# Two Firebird clients a 64-bit program cannot use, for the loader's messages:
+# $1/fbclient-32bit.dll, a 32-bit DLL (assembled and linked with binutils'
+# i386pe support, so no 32-bit compiler is needed), and
+# $1/fbclient-sem-dependencia.dll, a 64-bit one importing a DLL nobody has.
+wine_unusable_fbclients() { # folder
+  local dir=$1 work
+  work=$(mktemp -d)
+  printf '.text\n.globl _DllMain@12\n_DllMain@12:\n movl $1, %%eax\n ret $12\n' >"$work/entry.s"
+  x86_64-w64-mingw32-as --32 "$work/entry.s" -o "$work/entry.o"
+  ld -m i386pe --dll -e _DllMain@12 -o "$dir/fbclient-32bit.dll" "$work/entry.o"
+  printf 'LIBRARY catraca-ausente.dll\nEXPORTS\n  catraca_ausente\n' >"$work/absent.def"
+  x86_64-w64-mingw32-dlltool -d "$work/absent.def" -l "$work/libabsent.a"
+  printf 'extern "C" int catraca_ausente(); extern "C" __declspec(dllexport) int usa() { return catraca_ausente(); }\n' \
+    >"$work/needs.cpp"
+  "$MINGW_CXX" -shared "$work/needs.cpp" "$work/libabsent.a" -o "$dir/fbclient-sem-dependencia.dll" -static
+  rm -rf "$work"
+}

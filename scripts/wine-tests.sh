@@ -31,7 +31,7 @@ libs=(-static -liphlpapi -lws2_32 -lwinmm -lshell32 -ladvapi32 -lversion)
 
 # Rebuilt only when a file, the file list, the flags or the compiler changed.
 stamp=$({ echo "$CXX ${flags[*]} ${libs[*]}"; "$CXX" --version | head -n1
-          for f in tests/platform/check_main.cpp tests/wine/fbclient_stand_in.cpp "${checks[@]}" "${sources[@]}" "${headers[@]}" "${resources[@]}"; do
+          for f in scripts/wine-env.sh tests/platform/check_main.cpp tests/wine/fbclient_stand_in.cpp "${checks[@]}" "${sources[@]}" "${headers[@]}" "${resources[@]}"; do
             echo "$f"; cat "$f"; done; } | sha256sum | cut -d' ' -f1)
 exe="$OUT/platform_checks.exe"
 if [ -f "$exe" ] && [ "$(cat "$OUT/platform_checks.stamp" 2>/dev/null)" = "$stamp" ]; then
@@ -42,6 +42,7 @@ else
   # The Firebird checks load it beside the checks under a name of its own.
   "$CXX" "${flags[@]}" -shared tests/wine/fbclient_stand_in.cpp -o "$OUT/fbclient-stand-in.dll" \
     -static -Wl,--exclude-libs,ALL
+  wine_unusable_fbclients "$OUT"
   "$RC" -DCATRACA_EMBED_MANIFEST -O coff -i src/app/catraca-sync.rc -o "$OUT/resources.o"
   "$CXX" "${flags[@]}" tests/platform/check_main.cpp "${checks[@]}" "${sources[@]}" "$OUT/resources.o" \
     -o "$exe" "${libs[@]}"
@@ -99,7 +100,7 @@ trap stop_xvfb EXIT
 start_xvfb() {
   [ -z "$xvfb" ] || return 0
   local n
-  for n in $(seq 90 120); do
+  for n in $(seq "${CATRACA_DISPLAY_FIRST:-90}" "${CATRACA_DISPLAY_LAST:-120}"); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=:$n; break; }
   done
   Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &

@@ -5,38 +5,51 @@
 #include <QPixmap>
 
 namespace {
+// Every picture is drawn on a 32-unit square, scaled to the size asked.
+template <class Draw>
+QPixmap PaintAt(Draw draw, int size)
+{
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
+    draw(p);
+    return pm;
+}
+
 // Drawn at several sizes so each stays crisp where Qt picks it.
 template <class Draw>
 QIcon Paint(Draw draw)
 {
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64}) {
-        QPixmap pm(size, size);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 32.0, size / 32.0);
-        draw(p);
-        p.end();
-        icon.addPixmap(pm);
-    }
+    for (int size : {16, 24, 32, 48, 64})
+        icon.addPixmap(PaintAt(draw, size));
     return icon;
+}
+
+void DrawTurnstile(QPainter &p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 40, 40));
+    p.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
+    p.setBrush(QColor(230, 230, 230));
+    p.drawRect(QRectF(13, 6, 6, 22));      // post
+    p.setPen(QPen(QColor(0, 166, 83), 3.2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(16, 12), QPointF(27, 12)); // arms
+    p.drawLine(QPointF(16, 12), QPointF(7, 6));
+    p.drawLine(QPointF(16, 12), QPointF(7, 18));
 }
 } // namespace
 
 QIcon TrayArtwork()
 {
-    return Paint([](QPainter &p) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(40, 40, 40));
-        p.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
-        p.setBrush(QColor(230, 230, 230));
-        p.drawRect(QRectF(13, 6, 6, 22));      // post
-        p.setPen(QPen(QColor(0, 166, 83), 3.2, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(16, 12), QPointF(27, 12)); // arms
-        p.drawLine(QPointF(16, 12), QPointF(7, 6));
-        p.drawLine(QPointF(16, 12), QPointF(7, 18));
-    });
+    return Paint(DrawTurnstile);
+}
+
+QPixmap TrayArtworkAt(int size)
+{
+    return PaintAt(DrawTurnstile, size);
 }
 
 QIcon ConnectArtwork()

@@ -4,6 +4,7 @@
 #include <QIcon>
 
 QIcon TrayArtwork();      // a turnstile: post and three arms
+QPixmap TrayArtworkAt(int size); // the same at any size (the executable's icon)
 QIcon ConnectArtwork();   // green plug
 QIcon DisconnectArtwork(); // red cross
 QIcon CloseArtwork();     // door with an arrow leaving it

@@ -28,13 +28,19 @@
 #include <QPointer>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 constexpr int ClientWidth = 556;
 constexpr int ClientHeight = 575;
+// Room for the window's borders besides its title bar, at each edge
+// (an estimate of Windows 10's fixed borders with their padding).
+constexpr int FrameAllowance = 6;
 constexpr quint32 HeaderColor = 2631720; // dark grey
 constexpr quint32 NoteColor = 179;       // dark red
 
@@ -294,7 +300,20 @@ void TFrmPrincipal::CenterOnScreen()
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(width() / 2, height() / 2));
+    // Scaled by 125 % the window is 695 x 719 pixels: with its title bar it
+    // runs off a 768-pixel screen above the task bar. Where the screen leaves
+    // less room than the layout asks for, the rows give up the spare height
+    // between them (never below what they need); everywhere else the window
+    // keeps its size. The frame is not known before the window is shown: its
+    // title bar is the style's.
+    const int frame = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 2 * FrameAllowance;
+    const int room = area.height() - frame;
+    if (room >= ClientHeight) {
+        move(area.center() - QPoint(width() / 2, height() / 2));
+        return;
+    }
+    setFixedHeight(std::max(room, layout()->minimumSize().height()));
+    move(area.left() + (area.width() - width()) / 2, area.top() + std::max(0, (room - height()) / 2));
 }
 
 void TFrmPrincipal::ShowAtStart()

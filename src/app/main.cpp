@@ -11,16 +11,20 @@
 #include "sync/event_log.h"
 #include "sync/sync_engine.h"
 #include "sync/turnstile_settings.h"
+#include "system/autostart.h"
 #include "uikit/kr_dialog_form.h"
 #include "uikit/kr_error_box.h"
 #include "uikit/kr_message.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -105,6 +109,20 @@ int RunHeadless(QCoreApplication &app)
     return RunLoop(app, sync);
 }
 
+// The elevated half of "Iniciar com o Windows" for a program that runs
+// without administrator rights: started by itself through Windows' prompt, it
+// changes the start-up entry, says by its status whether that worked and
+// ends, before any window, lock or log.
+int RunStartupEntryRequest(int argc, char **argv)
+{
+    const QCoreApplication app(argc, argv);
+    std::vector<std::wstring> arguments;
+    for (const QString &argument : QCoreApplication::arguments().mid(2))
+        arguments.push_back(argument.toStdWString());
+    return platform::RunStartupEntryRequest(
+        arguments, ExecutablePath().toStdWString());
+}
+
 bool IsHeadless(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
@@ -118,6 +136,8 @@ bool IsHeadless(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QString::fromWCharArray(platform::StartupEntrySwitch))
+        return RunStartupEntryRequest(argc, argv);
     const bool headless = IsHeadless(argc, argv);
     // Before the platform plugin loads: it speaks while it starts.
     InstallConsoleFilter();
@@ -136,8 +156,12 @@ int main(int argc, char **argv)
 
     // One program per installation: a second start shows the first and ends.
     TSingleInstance instance(ExecutableFolder());
-    if (!instance.Claim())
-        return 0;
+    if (!instance.Claim()) {
+        // Said in the log, so that a start that seems to do nothing can be
+        // explained the next morning.
+        LogEvent(QStringLiteral("Este início termina: ") + instance.RefusalReason() + QLatin1Char('.'));
+        return instance.LockFailed() ? 1 : 0;
+    }
     if (headless)
         return RunHeadless(*app);
 

@@ -1,35 +1,41 @@
 #include "app/single_instance.h"
 
+#include "system/instance_lock.h"
+
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
-TSingleInstance::TSingleInstance(const QString &installFolder, QObject *parent)
-    : QObject(parent)
+QString TSingleInstance::NameFor(const QString &installFolder)
 {
-    const QString folder = QDir::cleanPath(QDir(installFolder).absolutePath());
+    QString folder = QDir::cleanPath(QDir(installFolder).absolutePath());
+#ifdef Q_OS_WIN
+    // One folder, however its name is spelt: the Run value may say c:\erp
+    // where Explorer starts C:\ERP.
+    folder = folder.toLower();
+#endif
     const QByteArray hash = QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    m_serverName = QStringLiteral("catraca-sync-") + QString::fromLatin1(hash);
-    // In the installation folder, which every user of the machine shares:
-    // the start-up entry runs for each user who logs on, and a lock in a
-    // user's own temporary folder would let two programs write the same
-    // table. A folder the user cannot write falls back to that one.
-    const QString shared = folder + QStringLiteral("/catraca-sync.lock");
-    const bool writable = QFileInfo(folder).isWritable();
-    m_lock = std::make_unique<QLockFile>(writable ? shared
-                                                  : QDir::tempPath() + QLatin1Char('/') + m_serverName
-                                                        + QStringLiteral(".lock"));
-    // A lock left by a crashed instance is taken over (QLockFile checks the pid).
-    m_lock->setStaleLockTime(0);
+    return QStringLiteral("catraca-sync-") + QString::fromLatin1(hash);
+}
+
+TSingleInstance::TSingleInstance(const QString &installFolder, QObject *parent)
+    : QObject(parent), m_serverName(NameFor(installFolder))
+{
+    m_lock = std::make_unique<platform::InstanceLock>(m_serverName.toStdString());
 }
 
 TSingleInstance::~TSingleInstance() = default;
 
 bool TSingleInstance::Claim()
 {
-    if (!m_lock->tryLock(200)) {
+    const platform::InstanceLock::Outcome outcome = m_lock->Acquire();
+    if (outcome != platform::InstanceLock::Outcome::Acquired)
+        m_refusal = QString::fromStdString(m_lock->Reason());
+    m_lockFailed = outcome == platform::InstanceLock::Outcome::Failed;
+    if (m_lockFailed)
+        return false;
+    if (outcome == platform::InstanceLock::Outcome::HeldElsewhere) {
         QLocalSocket socket;
         socket.connectToServer(m_serverName);
         if (socket.waitForConnected(1000)) {

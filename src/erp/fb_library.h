@@ -42,9 +42,13 @@ struct FbClientLoad {
 // libfbclient.so.2 elsewhere.
 std::vector<std::string> DefaultFbClientNames();
 
-// Loads the first of names that can be found (Windows: beside the executable,
-// then on the search path) and looks up every function. The library stays
-// loaded for the rest of the process, also when a function is missing.
+// Loads the first of names that can be used and looks up every function. On
+// Windows it looks beside the executable, then in the Firebird installation
+// registered in the registry, then on the search path; a file that is there
+// but cannot be loaded (another bitness, a companion DLL missing) is passed
+// over for the next place, and named in the message when no place had a
+// usable one. The library stays loaded for the rest of the process, also
+// when a function is missing.
 FbClientLoad LoadFbClient(const std::vector<std::string> &names);
 
 // The process's client, loaded with DefaultFbClientNames on the first call.
@@ -52,10 +56,12 @@ const FbClientLoad &FbClient();
 
 // ---- per platform (fb_loader_win.cpp, fb_loader_posix.cpp)
 
-// A handle of the first library of names found, or null; path gets its full path.
-void *OpenFbLibrary(const std::vector<std::string> &names, std::string &path);
+// A handle of the first library of names that loads, or null; path gets its
+// full path. When null, error says why, in Portuguese (UTF-8).
+void *OpenFbLibrary(const std::vector<std::string> &names, std::string &path, std::string &error);
 void *FbLibrarySymbol(void *library, const char *name);
-// The message for none of names found.
-std::string FbLibraryMissingMessage(const std::vector<std::string> &names);
+
+// "a", "a nem b", "a, b nem c": the names as the messages list them.
+std::string FbNamesList(const std::vector<std::string> &names);
 
 } // namespace platform

@@ -18,11 +18,9 @@ bool Find(void *library, const char *name, Function &target, std::string &missin
 FbClientLoad LoadFbClient(const std::vector<std::string> &names)
 {
     FbClientLoad load;
-    void *library = OpenFbLibrary(names, load.path);
-    if (!library) {
-        load.error = FbLibraryMissingMessage(names);
+    void *library = OpenFbLibrary(names, load.path, load.error);
+    if (!library)
         return load;
-    }
     FbClientFunctions &f = load.functions;
     std::string missing;
     Find(library, "isc_attach_database", f.attach_database, missing);
@@ -43,12 +41,20 @@ FbClientLoad LoadFbClient(const std::vector<std::string> &names)
     if (!missing.empty()) {
         // An InterBase or Firebird 1.x gds32.dll lacks the newer functions.
         load.error = "O cliente do Firebird " + load.path + " não tem a função " + missing +
-                     ": instale o cliente do Firebird 3 ou mais novo.";
+                     ": instale o cliente de 64 bits do Firebird 3 ou mais novo.";
         load.functions = {};
         return load;
     }
     load.loaded = true;
     return load;
+}
+
+std::string FbNamesList(const std::vector<std::string> &names)
+{
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == names.size() ? " nem " : ", ") + names[i];
+    return list;
 }
 
 const FbClientLoad &FbClient()

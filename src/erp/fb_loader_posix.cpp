@@ -11,7 +11,7 @@ std::vector<std::string> DefaultFbClientNames()
     return {"libfbclient.so.2"};
 }
 
-void *OpenFbLibrary(const std::vector<std::string> &names, std::string &path)
+void *OpenFbLibrary(const std::vector<std::string> &names, std::string &path, std::string &error)
 {
     for (const std::string &name : names) {
         if (void *library = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) {
@@ -25,21 +25,14 @@ void *OpenFbLibrary(const std::vector<std::string> &names, std::string &path)
             return library;
         }
     }
+    error = "Cliente do Firebird não encontrado: não há " + FbNamesList(names) +
+            " no sistema. Instale o pacote libfbclient2 (o cliente do Firebird 3 ou mais novo).";
     return nullptr;
 }
 
 void *FbLibrarySymbol(void *library, const char *name)
 {
     return dlsym(library, name);
-}
-
-std::string FbLibraryMissingMessage(const std::vector<std::string> &names)
-{
-    std::string list;
-    for (const std::string &name : names)
-        list += (list.empty() ? "" : " nem ") + name;
-    return "Cliente do Firebird não encontrado: " + list +
-           " não está instalado (pacote libfbclient2 ou o cliente do Firebird 3).";
 }
 
 } // namespace platform

@@ -1,5 +1,8 @@
 #include "sync/mysql_connection.h"
 
+#include <QCoreApplication>
+#include <QDir>
+
 #include <errmsg.h>
 #include <mysql.h>
 #include <mysqld_error.h>
@@ -70,6 +73,24 @@ TMySqlError ErrorOf(MYSQL *handle)
     return TMySqlError(text, code, IsLostConnection(code));
 }
 
+// Where Connector/C loads its authentication plugins from (client_ed25519,
+// caching_sha2_password, ...): on Windows the "plugin" folder the program
+// ships beside itself, whatever the working directory, unless
+// MARIADB_PLUGIN_DIR names another (Connector/C reads that itself);
+// elsewhere the system's own default.
+QByteArray PluginFolder()
+{
+#ifdef _WIN32
+    if (!qEnvironmentVariableIsEmpty("MARIADB_PLUGIN_DIR"))
+        return {};
+    // Connector/C hands the path to LoadLibraryExA: the ANSI code page's bytes.
+    if (QCoreApplication::instance())
+        return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/plugin"))
+            .toLocal8Bit();
+#endif
+    return {};
+}
+
 } // namespace
 
 TMySqlConnection::TMySqlConnection() = default;
@@ -102,6 +123,8 @@ void TMySqlConnection::Open()
     mysql_optionsv(handle, MYSQL_OPT_WRITE_TIMEOUT, &ioTimeout);
     mysql_optionsv(handle, MYSQL_OPT_RECONNECT, &noReconnect);
     mysql_optionsv(handle, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    if (const QByteArray plugins = PluginFolder(); !plugins.isEmpty())
+        mysql_optionsv(handle, MYSQL_PLUGIN_DIR, plugins.constData());
 
     const QByteArray host = settings.host.toUtf8();
     const QByteArray user = settings.user.toUtf8();

@@ -208,7 +208,7 @@ bool replaceEntry(const fs::path &file, const std::string &text)
 } // namespace
 
 void SetRunAtStartup(bool reg, const std::wstring &valueName, const std::wstring &argument,
-                     const std::wstring &executable)
+                     const std::wstring &executable, bool /*mayElevate: the user's own list needs no rights*/)
 {
     const fs::path file = entryFile(valueName);
     std::error_code ec;

@@ -11,10 +11,12 @@ list(APPEND GUI_SOURCES
 list(APPEND WIN_SOURCES
   system/autostart_win.cpp
   system/file_replace_win.cpp
+  system/instance_lock_win.cpp
   system/launch_win.cpp
 )
 list(APPEND POSIX_SOURCES
   system/autostart_posix.cpp
   system/file_replace_posix.cpp
+  system/instance_lock_posix.cpp
   system/launch_posix.cpp
 )

@@ -110,7 +110,11 @@ void TestEndToEnd::StartProgram(QProcess &process) const
 QByteArray TestEndToEnd::Log() const
 {
     QFile f(m_install->filePath(QStringLiteral("catraca-sync.log")));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    QByteArray text = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    // The byte-order mark that opens the file is for Notepad, not a line.
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text.remove(0, 3);
+    return text;
 }
 
 void TestEndToEnd::RequireRunning() const

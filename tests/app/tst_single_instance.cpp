@@ -1,6 +1,5 @@
 #include "app/single_instance.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QLocalSocket>
 #include <QThread>
@@ -45,10 +44,32 @@ private slots:
         QVERIFY(!third.Claim());
         QCOMPARE(shown.load(), 2);
 
+#ifdef Q_OS_WIN
+        // The same folder spelt in other capitals is the same installation.
+        TSingleInstance shouted(install.path().toUpper());
+        QVERIFY(!shouted.Claim());
+        QCOMPARE(shown.load(), 3);
+#endif
         // Another installation is another program.
         QTemporaryDir other;
         TSingleInstance fourth(other.path());
         QVERIFY(fourth.Claim());
+    }
+
+    void anUnwritableFolderStillAllowsOneProgramOnly()
+    {
+        // The lock lives outside the installation folder: a folder the user
+        // may not write changes nothing, and the refusal says why.
+        QTemporaryDir install;
+        QFile::setPermissions(install.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+        TSingleInstance first(install.path());
+        QVERIFY(first.Claim());
+        TSingleInstance second(install.path());
+        QVERIFY(!second.Claim());
+        QVERIFY(!second.LockFailed());
+        QVERIFY2(second.RefusalReason().contains(QStringLiteral("outra execução deste programa")),
+                 qPrintable(second.RefusalReason()));
+        QFile::setPermissions(install.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void aFirstThatNeverAnswersDoesNotHoldTheSecond()
@@ -74,10 +95,7 @@ private slots:
         // Any local user can reach the pipe: a line that is not the request,
         // or no end of line at all, brings nothing forward.
         QLocalSocket stranger;
-        const QString name = QStringLiteral("catraca-sync-")
-            + QString::fromLatin1(QCryptographicHash::hash(QDir::cleanPath(QDir(install.path()).absolutePath()).toUtf8(),
-                                                           QCryptographicHash::Sha1).toHex().left(16));
-        stranger.connectToServer(name);
+        stranger.connectToServer(TSingleInstance::NameFor(install.path()));
         QVERIFY(stranger.waitForConnected(1000));
         stranger.write("HELLO\n");
         stranger.write(QByteArray(200, 'x'));

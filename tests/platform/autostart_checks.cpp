@@ -150,6 +150,35 @@ PLATFORM_CHECK("autostart: the command line of an entry")
     CHECK_EQ(platform::SetDataFailedMessage(ValueName), "Failed to set data for '" + ToUtf8(ValueName) + "'");
 }
 
+// The elevated half of a change asked for without administrator rights: the
+// program started with the switch (here the checks themselves, see
+// check_main.cpp) makes the change for its own path and tells by its status.
+PLATFORM_CHECK("autostart: a start-up entry request writes and removes, and says whether it worked")
+{
+    StartupList list;
+    const auto request = [](bool reg, const std::wstring &name) {
+        return platform::RunStartupEntryRequest(platform::StartupEntryRequestArguments(reg, name, L"HIDE"), PlainExe);
+    };
+    CHECK_EQ(request(true, ValueName), 0);
+    const std::string command = entryCommand(ValueName).value_or("<none>");
+    CHECK(command.find(ToUtf8(PlainExe)) != std::string::npos && command.substr(command.size() - 5) == " HIDE");
+    CHECK_EQ(request(false, ValueName), 0);
+    CHECK(!entryCommand(ValueName));
+    CHECK_EQ(platform::RunStartupEntryRequest({L"apagar-tudo", ValueName, L"HIDE"}, PlainExe), 2);
+    CHECK_EQ(platform::RunStartupEntryRequest({L"gravar", ValueName}, PlainExe), 2);
+#ifdef _WIN32
+    // Through the shell's "runas", as a program without the rights does it;
+    // Wine asks nobody, Windows shows its prompt.
+    wchar_t self[MAX_PATH];
+    const std::wstring exe(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+    CHECK(platform::ChangeStartupEntryElevated(exe, true, ValueName, L"HIDE"));
+    CHECK_EQ(entryCommand(ValueName).value_or("<none>"), ToUtf8(exe) + " HIDE");
+    CHECK(platform::ChangeStartupEntryElevated(exe, false, ValueName, L"HIDE"));
+    CHECK(!entryCommand(ValueName));
+    CHECK(!platform::ChangeStartupEntryElevated(exe, true, L"a \"quoted\" name", L"HIDE"));
+#endif
+}
+
 #ifndef _WIN32
 // Wine has no access control on the registry, so only here can a refused
 // write be provoked: the configuration folder is a file.

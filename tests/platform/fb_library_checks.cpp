@@ -7,6 +7,12 @@
 
 #include <string>
 
+#ifdef _WIN32
+#include "check_files.h"
+
+#include <windows.h>
+#endif
+
 namespace {
 
 bool contains(const std::string &text, const std::string &part)
@@ -22,7 +28,8 @@ PLATFORM_CHECK("fb client: a missing file is named in a Portuguese message")
     CHECK(!load.loaded);
     CHECK(load.path.empty());
     CHECK(load.functions.attach_database == nullptr);
-    CHECK(contains(load.error, "Cliente do Firebird não encontrado: fbclient-ausente-1.dll nem fbclient-ausente-2.dll"));
+    CHECK(contains(load.error, "Cliente do Firebird não encontrado: não há fbclient-ausente-1.dll nem fbclient-ausente-2.dll"));
+    CHECK_EQ(platform::FbNamesList({"a", "b", "c"}), "a, b nem c");
 }
 
 PLATFORM_CHECK("fb client: a library without the client's functions names the first one missing")
@@ -55,9 +62,47 @@ PLATFORM_CHECK("fb client: without a client the message names both files and the
 {
     const platform::FbClientLoad &client = platform::FbClient();
     CHECK(!client.loaded);
-    CHECK(contains(client.error, "Cliente do Firebird não encontrado: fbclient.dll nem gds32.dll"));
-    CHECK(contains(client.error, "não está na pasta do programa ("));
-    CHECK(contains(client.error, "\\) nem no caminho de busca do Windows"));
+    CHECK(contains(client.error, "Cliente do Firebird não encontrado: não há fbclient.dll nem gds32.dll na pasta do programa ("));
+    CHECK(contains(client.error, "\\), na instalação do Firebird registrada no Windows nem no caminho de busca do Windows."));
+    CHECK(contains(client.error, "cliente de 64 bits do Firebird 3"));
+}
+
+// scripts/wine-tests.sh puts beside the checks a 32-bit DLL and one that
+// imports a DLL nobody has; a client that Firebird's setup registered is
+// looked for after the program's folder.
+PLATFORM_CHECK("fb client: a file that is there but unusable gets its own message; the registered installation is next")
+{
+    struct Case {
+        const char *name;
+        const char *message;
+    };
+    for (const Case &c : {Case{"fbclient-32bit.dll", "fbclient-32bit.dll é de 32 bits e este programa, de 64 bits, só pode usar um cliente de 64 bits. Instale o cliente de 64 bits"},
+                          Case{"fbclient-sem-dependencia.dll", "fbclient-sem-dependencia.dll está lá, mas falta uma das DLLs de que ele precisa"}}) {
+        const platform::FbClientLoad load = platform::LoadFbClient({"fbclient-ausente.dll", c.name});
+        CHECK(!load.loaded);
+        CHECK(contains(load.error, "O cliente do Firebird "));
+        CHECK(contains(load.error, c.message));
+    }
+
+    const wchar_t key[] = L"SOFTWARE\\Firebird Project\\Firebird Server\\Instances";
+    HKEY instances = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | KEY_WOW64_64KEY, &instances) == ERROR_SUCCESS) {
+        RegCloseKey(instances);
+        return; // a real installation: not touched
+    }
+    platform_check::TempFolder firebird("firebird");
+    std::filesystem::copy_file("fbclient-stand-in.dll", firebird.path() / "fbclient-32bit.dll");
+    const std::wstring folder = firebird.path().wstring();
+    CHECK(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &instances,
+                          nullptr) == ERROR_SUCCESS);
+    RegSetValueExW(instances, L"DefaultInstance", 0, REG_SZ, reinterpret_cast<const BYTE *>(folder.c_str()),
+                   static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(instances);
+    const platform::FbClientLoad load = platform::LoadFbClient({"fbclient-32bit.dll"});
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Firebird Project");
+    CHECK_EQ(load.error, std::string());
+    CHECK(load.loaded);
+    CHECK(contains(load.path, firebird.path().filename().string() + "\\fbclient-32bit.dll"));
 }
 
 // scripts/wine-tests.sh puts the stand-in client of tests/wine beside the

@@ -1,7 +1,7 @@
 // The executable's Windows resources (src/app/catraca-sync.rc), linked into
 // the checks by scripts/wine-tests.sh, which alone defines
-// CATRACA_CHECK_RESOURCES: the manifest that lets an administrator write the
-// machine-wide start-up entry, the icon and the version texts.
+// CATRACA_CHECK_RESOURCES: the manifest (the invoking user's level, Windows
+// 10 and 11 only), the icon and the version texts.
 #include "check.h"
 
 #if defined(_WIN32) && defined(CATRACA_CHECK_RESOURCES)
@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -40,20 +41,44 @@ std::string versionText(const wchar_t *name)
 
 } // namespace
 
-PLATFORM_CHECK("resources: the manifest asks for the highest available level, without UI access")
+PLATFORM_CHECK("resources: the manifest runs as the invoking user and declares Windows 10 and 11 alone")
 {
     const std::string m = manifest();
-    CHECK(m.find("level=\"highestAvailable\"") != std::string::npos);
+    CHECK(m.find("level=\"asInvoker\"") != std::string::npos);
+    CHECK(m.find("highestAvailable") == std::string::npos);
+    CHECK(m.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}") != std::string::npos);
+    std::size_t declared = 0;
+    for (std::size_t at = m.find("<supportedOS"); at != std::string::npos; at = m.find("<supportedOS", at + 1))
+        ++declared;
+    CHECK_EQ(declared, std::size_t(1));
     CHECK(m.find("uiAccess=\"false\"") != std::string::npos);
     CHECK(m.find("Microsoft.Windows.Common-Controls") != std::string::npos);
     // The program calls the wide API throughout: no UTF-8 active code page.
     CHECK(m.find("activeCodePage") == std::string::npos);
 }
 
+// The sizes of the icon's images, from its group directory (a width byte of
+// 0 stands for 256).
+static std::vector<int> iconSizes()
+{
+    std::vector<int> sizes;
+    HRSRC found = FindResourceW(nullptr, L"IDI_ICON1", MAKEINTRESOURCEW(14)); // RT_GROUP_ICON
+    if (!found)
+        return sizes;
+    const auto *dir = static_cast<const unsigned char *>(LockResource(LoadResource(nullptr, found)));
+    const int count = dir[4] | dir[5] << 8;
+    for (int i = 0; i < count; ++i)
+        sizes.push_back(dir[6 + 14 * i] ? dir[6 + 14 * i] : 256);
+    return sizes;
+}
+
 PLATFORM_CHECK("resources: the icon and the version texts")
 {
     CHECK(LoadIconW(GetModuleHandleW(nullptr), L"IDI_ICON1") != nullptr);
+    CHECK((iconSizes() == std::vector<int>{16, 24, 32, 48, 64, 256}));
     CHECK_EQ(versionText(L"FileDescription"), "Integração com Catracas Ovrex/Miravel");
     CHECK_EQ(versionText(L"OriginalFilename"), "catraca-sync.exe");
+    CHECK_EQ(versionText(L"CompanyName"), "Krelo");
+    CHECK_EQ(versionText(L"LegalCopyright"), "Copyright © 2026 Krelo");
 }
 #endif

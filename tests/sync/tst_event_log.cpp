@@ -22,6 +22,20 @@ private slots:
         QVERIFY(QFileInfo::exists(EventLogPath() + QStringLiteral(".1")));
         QVERIFY(QFileInfo(EventLogPath() + QStringLiteral(".1")).size() <= 400);
         QVERIFY(!QFileInfo::exists(EventLogPath() + QStringLiteral(".2")));
+        // Both files as Notepad reads them: a byte-order mark first, and
+        // on Windows CR LF line ends.
+        for (const QString &path : {EventLogPath(), EventLogPath() + QStringLiteral(".1")}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll();
+            QVERIFY2(bytes.startsWith("\xEF\xBB\xBF" "2"), qPrintable(path));
+            QCOMPARE(bytes.count("\xEF\xBB\xBF"), 1);
+#ifdef _WIN32
+            QCOMPARE(bytes.count("\r\n"), bytes.count('\n'));
+#else
+            QCOMPARE(bytes.count('\r'), 0);
+#endif
+        }
     }
 
     void unwritableFolderIsNoError()
