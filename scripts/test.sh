@@ -29,6 +29,7 @@ fi
 windows_started=$(date +%s)
 if [ "$windows_built" -eq 1 ]; then
   WINE_QT_TESTS=required scripts/wine-tests.sh || status=$?
+  scripts/wine-setup-tests.sh || status=$?
   scripts/wine-app-tests.sh || status=$?
 else
   # The Qt-free layers need no Windows Qt.
@@ -36,9 +37,11 @@ else
 fi
 windows_seconds=$(( windows_seconds + $(date +%s) - windows_started ))
 echo "test: the Windows part took $((windows_seconds / 60)) min $((windows_seconds % 60)) s"
-# The libFuzzer targets, built apart by clang; each runs a bounded time.
+# The libFuzzer targets, built apart by clang; each runs a bounded time
+# (20 s here: their seeds and properties are the checks, longer runs are for
+# scripts/fuzz.sh alone).
 if [ -x scripts/fuzz.sh ]; then
-  FUZZ_BUILD_DIR=${FUZZ_BUILD_DIR:-$BUILD_DIR/fuzz} scripts/fuzz.sh || status=$?
+  FUZZ_SECONDS=${FUZZ_SECONDS:-20} FUZZ_BUILD_DIR=${FUZZ_BUILD_DIR:-$BUILD_DIR/fuzz} scripts/fuzz.sh || status=$?
 fi
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j 2 || status=$?
 exit $status
