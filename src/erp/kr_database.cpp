@@ -189,6 +189,9 @@ bool TKRDBManager::Connect(bool forceDialog)
         return true;
 
     for (;;) {
+        // An end asked for while a start-up box showed: no prompt after it.
+        if (ApplicationEndRequested())
+            return false;
         prompt->SettingsFile = path;
         prompt->DefaultDatabaseFile = DefaultDatabaseFile;
         prompt->Database = Database;
