@@ -49,3 +49,14 @@ wine_design_fonts() {
     [ -f "$WINEPREFIX/drive_c/windows/Fonts/$file" ] || cp "/usr/share/wine/fonts/$file" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   done
 }
+
+# A free X display for a private Xvfb, from ${WINE_DISPLAYS:-90-120}
+# (first-last): engineers sharing a machine give each run a range of its own.
+free_display() {
+  local range=${WINE_DISPLAYS:-90-120} n
+  for n in $(seq "${range%-*}" "${range#*-}"); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { echo ":$n"; return 0; }
+  done
+  echo "$(basename "$0"): no free X display in $range" >&2
+  return 1
+}

@@ -98,10 +98,7 @@ stop_xvfb() { [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true; }
 trap stop_xvfb EXIT
 start_xvfb() {
   [ -z "$xvfb" ] || return 0
-  local n
-  for n in $(seq 90 120); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=:$n; break; }
-  done
+  display=$(free_display)
   Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 40); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.25; done
