@@ -76,6 +76,7 @@ install() { # folder [with client]
     "$CATRACA_MYSQL_HOST" "$CATRACA_MYSQL_PORT" "$CATRACA_MYSQL_DATABASE" "$CATRACA_MYSQL_USER" \
     "$CATRACA_MYSQL_PASSWORD" >"$1/dbxconnections.ini"
   local status=0
+  wine_windows_version "$(basename "$setup")" win10
   timeout -k 5 120 "$WINE" cmd /c "Z:${setup//\//\\} /S /INICIAR=SIM /D=Z:${1//\//\\}" >/dev/null 2>&1 </dev/null || status=$?
   [ "$status" -eq 0 ] && [ -f "$1/catraca-sync.exe" ] || { fail "the setup did not install into $1 (status $status)"; exit 1; }
 }

@@ -60,3 +60,9 @@ free_display() {
   echo "$(basename "$0"): no free X display in $range" >&2
   return 1
 }
+
+# The Windows version Wine reports to one program (a prefix of this Wine says
+# Windows 7); the setup refuses anything older than Windows 10.
+wine_windows_version() { # program.exe version (win7, win10, ...)
+  "$WINE" reg add "HKCU\\Software\\Wine\\AppDefaults\\$1" /v Version /d "$2" /f >/dev/null 2>&1
+}

@@ -38,8 +38,7 @@ run_setup() { # exe arguments...
   timeout -k 5 120 "$WINE" cmd /c "Z:${exe//\//\\} $*" >/dev/null 2>&1 </dev/null || status=$?
   return $status
 }
-appdefaults='HKCU\Software\Wine\AppDefaults\catraca-sync-setup.exe'
-windows_version() { "$WINE" reg add "$appdefaults" /v Version /d "$1" /f >/dev/null 2>&1; }
+windows_version() { wine_windows_version "$(basename "$setup")" "$1"; }
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\catraca-sync'
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 # A registry key's values as text (reg export is UTF-16, whatever the console's code page).
