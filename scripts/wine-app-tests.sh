@@ -200,7 +200,7 @@ if [ "$status" -eq 0 ]; then pass "Fechar ESC ends the program (status 0)"; else
 
 # ---- the end of the Windows session, started hidden as the Run value does
 start "$app" HIDE
-if wait_for 1 "grep -c 'Programa iniciado: HIDE' '$app/catraca-sync.log'" 60; then
+if wait_for 1 "grep -c 'Programa iniciado: .*HIDE' '$app/catraca-sync.log'" 60; then
   sleep 2
   DISPLAY=$display timeout -k 5 60 "$WINE" wineboot --end-session >/dev/null 2>&1 || true
   status=0

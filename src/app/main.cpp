@@ -121,7 +121,6 @@ int RunHeadless(QCoreApplication &app)
         return 1;
     }
     TSyncService sync;
-    g_sync = &sync;
     sync.Start(erp.DatabaseName, erp.Params);
     sync.ConnectTurnstile(turnstile::ArquivoConexao());
     return RunLoop(app, sync);
