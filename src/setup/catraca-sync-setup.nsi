@@ -69,6 +69,7 @@ VIAddVersionKey /LANG=1046 "ProductVersion" "${VERSION}"
 !insertmacro MUI_LANGUAGE "PortugueseBR"
 
 !include "${FILES}"
+!define NOT_ERP_FOLDER "A pasta $INSTDIR não é a pasta de instalação de um sistema Norva: nela não há nenhum dos arquivos de configuração (${ERPNAMES}). Escolha a pasta onde o sistema Norva está instalado."
 
 Var Found
 Var StartWithWindows
@@ -181,9 +182,6 @@ Function FindErpFolder
   ${EndIf}
 FunctionEnd
 
-!macro RefuseNoErp folder
-  !insertmacro Refuse 2 "A pasta ${folder} não é a pasta de instalação de um sistema Norva: nela não há nenhum dos arquivos de configuração (${ERPNAMES}). Escolha a pasta onde o sistema Norva está instalado."
-!macroend
 
 Function .onInit
   SetShellVarContext all
@@ -210,7 +208,7 @@ Function .onInit
     StrCpy $0 $INSTDIR
     Call IsErpFolder
     ${If} $0 != "1"
-      !insertmacro RefuseNoErp "$INSTDIR"
+      !insertmacro Refuse 2 "${NOT_ERP_FOLDER}"
     ${EndIf}
   ${EndIf}
 FunctionEnd
@@ -220,7 +218,7 @@ Function DirectoryLeave
   Call IsErpFolder
   ${If} $0 != "1"
     ${Log} "Pasta recusada: $INSTDIR"
-    MessageBox MB_OK|MB_ICONSTOP "A pasta $INSTDIR não é a pasta de instalação de um sistema Norva: nela não há nenhum dos arquivos de configuração (${ERPNAMES}). Escolha a pasta onde o sistema Norva está instalado."
+    MessageBox MB_OK|MB_ICONSTOP "${NOT_ERP_FOLDER}"
     Abort
   ${EndIf}
 FunctionEnd
