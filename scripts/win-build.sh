@@ -26,7 +26,11 @@ mapfile -t tests < <(grep -L 'CATRACA_FB_HOST\|CATRACA_MYSQL_HOST\|CATRACA_BINAR
                        | xargs -n1 basename | sed 's/\.cpp$//' | grep -Ev "$posix_only" | sort)
 
 mkdir -p "$BUILD"
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+# As scripts/build.sh: an earlier run or another checkout compiles only what changed.
+export CCACHE_BASEDIR=$project CCACHE_NOHASHDIR=1
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
   -DCMAKE_TOOLCHAIN_FILE="$project/cmake/mingw-w64.cmake" -DCATRACA_WIN_DEPS="$deps" >"$BUILD/configure.log" 2>&1 \
   || { tail -n 30 "$BUILD/configure.log" >&2; exit 1; }
 nice -n 19 ionice -c3 cmake --build "$BUILD" -j "$JOBS" --target catraca-sync "${tests[@]}"
@@ -79,4 +83,8 @@ find "$BUILD/install" \( -name '*.dll' -o -name '*.exe' \) -exec x86_64-w64-ming
 for t in "${tests[@]}"; do cp "$BUILD/tests/$t.exe" "$BUILD/wine-tests/"; done
 lay_out "$BUILD/wine-tests" platforms/qwindows.dll platforms/qoffscreen.dll
 printf '%s\n' "${tests[@]}" >"$BUILD/wine-tests/tests.txt"
+
+# ---- the setup program (begin): made last, from the finished install folder
+scripts/win-setup.sh "$BUILD/install" "$BUILD/catraca-sync-setup.exe"
+# ---- the setup program (end)
 echo "win-build: $BUILD/install and $BUILD/wine-tests (${#tests[@]} tests) in $(( $(date +%s) - started )) s"

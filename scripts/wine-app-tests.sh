@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Runs the cross-built Windows program (scripts/win-build.sh) under Wine on a
 # private Xvfb display, beside the private MariaDB server, and checks it as a
-# user would: main window and tray icon, "Conectar F2" through the Windows
+# user would, installed by the setup program into an ERP's folder: main
+# window and tray icon, "Conectar F2" through the Windows
 # Connector/C (reset statement and a cycle, read back from cad_comanda),
-# "Desconectar F3", the start-with-Windows check box (read back with Wine's
-# reg), a second start, Esc, and a start without a Firebird client. Then the
+# "Desconectar F3", the start-with-Windows check box (the setup's Run value,
+# read back with Wine's reg), a second start, Esc, the end of the Windows
+# session (wineboot --end-session) of a hidden start, and a start without a
+# Firebird client. Then the
 # cross-built unit tests run under Wine. Loopback only.
 # The Firebird side is a stand-in fbclient.dll (tests/wine): no Windows
 # Firebird client can be had here.
@@ -17,7 +20,8 @@ BUILD=${WIN_BUILD_DIR:-build-win}
 screenshot=0
 [ "${1:-}" = --screenshot ] && screenshot=1
 : "${CATRACA_MYSQL_PORT:?source the private servers env.sh first (scripts/servers.sh start)}"
-[ -f "$BUILD/install/catraca-sync.exe" ] || { echo "wine-app-tests: FAILED: no $BUILD/install (run scripts/win-build.sh)" >&2; exit 1; }
+setup=$(realpath "$BUILD/catraca-sync-setup.exe" 2>/dev/null || true)
+[ -f "$setup" ] || { echo "wine-app-tests: FAILED: no $BUILD/catraca-sync-setup.exe (run scripts/win-build.sh)" >&2; exit 1; }
 source scripts/wine-env.sh
 wine_prefix_ready
 wine_design_fonts
@@ -46,11 +50,7 @@ wait_for() { # expected command [seconds]
   -o "$OUT/fbclient.dll" -static -Wl,--exclude-libs,ALL
 
 # ---- display with a tray, so that Wine docks the icon into it
-display=
-# CATRACA_DISPLAY_FIRST and _LAST keep parallel runs on displays of their own.
-for n in $(seq "${CATRACA_DISPLAY_FIRST:-90}" "${CATRACA_DISPLAY_LAST:-120}"); do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=:$n; break; }
-done
+display=$(free_display)
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 program=
@@ -64,18 +64,24 @@ export DISPLAY=$display
 for _ in $(seq 40); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.25; done
 trayer --edge bottom --align right --widthtype pixel --width 200 --heighttype pixel --height 32 >/dev/null 2>&1 &
 
+# The ERP's folder with its settings (and, as the ERP's own, the Firebird
+# client), and the program put there by the setup, as a technician does.
 install() { # folder [with client]
   rm -rf "$1"
-  cp -r "$BUILD/install" "$1"
+  mkdir -p "$1"
   [ "${2:-}" = client ] && cp "$OUT/fbclient.dll" "$1/"
   printf '[IBCONFIG]\r\nIP=127.0.0.1\r\nLOCAL=C:\\ERP\\Dados\\DBEMPRESA.FDB\r\nUSUARIO=\r\nSENHA=\r\nPORTA=\r\nUSACONFIG=0\r\n' \
     >"$1/norvacomercio.ini"
   printf '[MySQL]\r\nHostName=%s\r\nPort=%s\r\nDatabase=%s\r\nUser_Name=%s\r\nPassword=%s\r\n' \
     "$CATRACA_MYSQL_HOST" "$CATRACA_MYSQL_PORT" "$CATRACA_MYSQL_DATABASE" "$CATRACA_MYSQL_USER" \
     "$CATRACA_MYSQL_PASSWORD" >"$1/dbxconnections.ini"
+  local status=0
+  wine_windows_version "$(basename "$setup")" win10
+  timeout -k 5 120 "$WINE" cmd /c "Z:${setup//\//\\} /S /INICIAR=SIM /D=Z:${1//\//\\}" >/dev/null 2>&1 </dev/null || status=$?
+  [ "$status" -eq 0 ] && [ -f "$1/catraca-sync.exe" ] || { fail "the setup did not install into $1 (status $status)"; exit 1; }
 }
-start() { # folder
-  (cd "$1" && exec "$WINE" catraca-sync.exe >"$1/stdout.log" 2>&1 </dev/null) &
+start() { # folder [argument]
+  (cd "$1" && exec "$WINE" catraca-sync.exe ${2:+"$2"} >"$1/stdout.log" 2>&1 </dev/null) &
   program=$!
 }
 # An ended child stays a zombie until waited for, and kill -0 still finds it.
@@ -158,12 +164,18 @@ if wait_for 1 "$sessions" 10; then pass "one turnstile session open"; else fail 
 press "$main" F3
 if wait_for 0 "$sessions" 20; then pass "Desconectar F3: the turnstile connection is closed"; else fail "Desconectar F3 left a connection"; fi
 
+# The setup wrote the Run value (/INICIAR=SIM): the program finds it under
+# its own name, so the box starts ticked and the first click removes it.
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 registered="\"$WINE\" reg query '$run_key' 2>/dev/null | grep -c 'catraca-sync.exe HIDE'"
 xdotool mousemove --sync "$checkbox_x" "$checkbox_y" click 1
-if wait_for 1 "$registered" 15; then pass "start-with-Windows ticked: Run value written"; else fail "no Run value after ticking"; fi
+if wait_for 0 "$registered" 15; then
+  pass "the setup's Run value ticks the box; unticked: Run value removed"
+else
+  fail "Run value left after unticking the box the setup's value ticked"
+fi
 xdotool mousemove --sync "$checkbox_x" "$checkbox_y" click 1
-if wait_for 0 "$registered" 15; then pass "start-with-Windows unticked: Run value removed"; else fail "Run value left after unticking"; fi
+if wait_for 1 "$registered" 15; then pass "start-with-Windows ticked: Run value written"; else fail "no Run value after ticking"; fi
 
 start "$app"
 second=$program
@@ -185,6 +197,24 @@ status=0
 finish "$main_pid" 30 || status=$?
 program=
 if [ "$status" -eq 0 ]; then pass "Fechar ESC ends the program (status 0)"; else fail "Esc: status $status"; fi
+
+# ---- the end of the Windows session, started hidden as the Run value does
+start "$app" HIDE
+if wait_for 1 "grep -c 'Programa iniciado: .*HIDE' '$app/catraca-sync.log'" 60; then
+  sleep 2
+  DISPLAY=$display timeout -k 5 60 "$WINE" wineboot --end-session >/dev/null 2>&1 || true
+  status=0
+  finish "$program" 30 || status=$?
+  if [ "$status" -eq 0 ] && tail -n 3 "$app/catraca-sync.log" | grep -q 'Fim da sessão do Windows'; then
+    pass "the end of the Windows session ends the hidden program (status 0, logged)"
+  else
+    fail "end of session: status $status"; tail -n 5 "$app/catraca-sync.log" >&2
+    kill "$program" 2>/dev/null || true
+  fi
+else
+  fail "the hidden start logged nothing"
+fi
+program=
 
 # ---- without a Firebird client
 bare=$OUT/bare

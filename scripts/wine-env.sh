@@ -67,3 +67,20 @@ wine_unusable_fbclients() { # folder
   "$MINGW_CXX" -shared "$work/needs.cpp" "$work/libabsent.a" -o "$dir/fbclient-sem-dependencia.dll" -static
   rm -rf "$work"
 }
+
+# A free X display for a private Xvfb, from ${WINE_DISPLAYS:-90-120}
+# (first-last): engineers sharing a machine give each run a range of its own.
+free_display() {
+  local range=${WINE_DISPLAYS:-90-120} n
+  for n in $(seq "${range%-*}" "${range#*-}"); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { echo ":$n"; return 0; }
+  done
+  echo "$(basename "$0"): no free X display in $range" >&2
+  return 1
+}
+
+# The Windows version Wine reports to one program (a prefix of this Wine says
+# Windows 7); the setup refuses anything older than Windows 10.
+wine_windows_version() { # program.exe version (win7, win10, ...)
+  "$WINE" reg add "HKCU\\Software\\Wine\\AppDefaults\\$1" /v Version /d "$2" /f >/dev/null 2>&1
+}

@@ -15,8 +15,21 @@ CXX=$MINGW_CXX
 
 OUT=${WINE_TESTS_DIR:-/tmp/catraca-wine-tests-$(id -u)}
 mkdir -p "$OUT"
-# Headless whatever the caller's session: no window may wait for a click.
+# Never on the caller's screen: headless, or on a private Xvfb display where
+# a check needs a window (the end-of-session messages go to one).
 unset DISPLAY WAYLAND_DISPLAY
+xvfb=
+display=
+stop_xvfb() { [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true; }
+trap stop_xvfb EXIT
+start_xvfb() {
+  [ -z "$xvfb" ] || return 0
+  display=$(free_display)
+  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 40); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.25; done
+  echo "wine-tests: no Xvfb display" >&2
+}
 
 # Every Windows layer and every shared Qt-free unit under src, and every check.
 mapfile -t sources < <(find src -name '*_win.cpp' -o -name '*_common.cpp' | sort)
@@ -54,7 +67,8 @@ wine_prefix_ready
 limit=${WINE_TESTS_TIMEOUT:-180}
 log="$OUT/platform_checks.log"
 set +e
-(cd "$OUT" && timeout -k 10 "$limit" "$WINE" platform_checks.exe "$@" </dev/null) | tr -d '\r' | tee "$log"
+start_xvfb
+(cd "$OUT" && DISPLAY=$display timeout -k 10 "$limit" "$WINE" platform_checks.exe "$@" </dev/null) | tr -d '\r' | tee "$log"
 status=${PIPESTATUS[0]}
 set -e
 # Programs the checks opened through the shell may keep the server alive.
@@ -93,21 +107,6 @@ fixtures=$(winepath_of "$(pwd -P)/tests/fixtures")
 # with the prefix's stand-ins for Arial and Tahoma.
 windows_platform='^tst_texts_fit$'
 wine_design_fonts
-xvfb=
-display=
-stop_xvfb() { [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true; }
-trap stop_xvfb EXIT
-start_xvfb() {
-  [ -z "$xvfb" ] || return 0
-  local n
-  for n in $(seq "${CATRACA_DISPLAY_FIRST:-90}" "${CATRACA_DISPLAY_LAST:-120}"); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=:$n; break; }
-  done
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  for _ in $(seq 40); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.25; done
-  echo "wine-tests: no Xvfb display for the Windows platform" >&2
-}
 qt_failed=()
 qt_started=$(date +%s)
 while read -r name; do

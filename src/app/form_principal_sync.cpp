@@ -33,12 +33,15 @@ bool FieldFilled(const QLineEdit *field)
 }
 
 // The start-up wait lets the event loop run: a second start is answered and
-// a termination request is heard while the database server comes up.
+// a termination request is heard while the database server comes up; an end
+// asked for meanwhile ("Sair", the close box) ends the wait.
 void WaitWithEvents(int ms)
 {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
+    OnApplicationEndRequested(&loop, [&loop] { loop.quit(); });
+    if (!ApplicationEndRequested())
+        loop.exec();
 }
 
 } // namespace
@@ -74,6 +77,8 @@ void TFrmPrincipal::FormCreate()
             const int wait = StartupWaitMs();
             LogEvent(QStringLiteral("Aguardando %1 ms pelo servidor de banco de dados.").arg(wait));
             WaitWithEvents(wait);
+            if (ApplicationEndRequested())
+                return;
         }
         QString database;
         QStringList params;
@@ -85,6 +90,10 @@ void TFrmPrincipal::FormCreate()
             params = erp.Params;
         } else {
             if (!DBManager.Connect(false)) {
+                // The prompt's Cancel, or an end asked for while it or its
+                // boxes showed: the program ends, with no box on the way out.
+                if (ApplicationEndRequested())
+                    return;
                 LogEvent(QStringLiteral("Não foi possível conectar ao banco de dados do ERP."));
                 ShowErrorMessage(QStringLiteral("Erro"), QStringLiteral("Não foi possível conectar ao banco de dados !"));
                 return;

@@ -16,8 +16,9 @@
 #include "uikit/kr_error_box.h"
 #include "uikit/kr_message.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
-#include <QDir>
+#include <QDialog>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -31,6 +32,10 @@ namespace {
 constexpr int ShutdownWaitMs = 1500;
 
 bool g_mainLoopRunning = false;
+// What the end of the Windows session must close: the window, when there is
+// one, and the engine.
+TFrmPrincipal *g_form = nullptr;
+TSyncService *g_sync = nullptr;
 
 // Ends at once, with status 0: for a termination request before the event
 // loop runs, and for an engine still inside a call to a silent server. The
@@ -55,10 +60,37 @@ void HandleTermination()
     EndImmediately(QStringLiteral("Pedido de encerramento recebido durante a inicialização."));
 }
 
+// The same end as "Fechar ESC", made inside the end-of-session message,
+// which Windows answers by ending the process: what was typed is saved, the
+// engine stops, the log says why.
+[[noreturn]] void EndWithSession()
+{
+    LogEvent(QStringLiteral("Fim da sessão do Windows (saída do usuário ou desligamento): o programa será encerrado."));
+    if (g_form)
+        g_form->BtnFecharClick();
+    if (g_sync && !g_sync->Shutdown(ShutdownWaitMs))
+        LogEvent(QStringLiteral("O mecanismo de sincronização não terminou a tempo."));
+    LogEvent(QStringLiteral("Programa encerrado."));
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+class TSessionEndFilter final : public QAbstractNativeEventFilter
+{
+public:
+    bool nativeEventFilter(const QByteArray &, void *message, qintptr *) override
+    {
+        return HandleSessionEndMessage(message);
+    }
+};
+
+// An end asked for during start-up ("Sair", the close box, the ERP prompt's
+// Cancel) is not followed by the main loop: start-up stops, the program ends.
 int RunLoop(QCoreApplication &app, TSyncService &sync)
 {
+    g_sync = &sync;
     g_mainLoopRunning = true;
-    const int status = app.exec();
+    const int status = ApplicationEndRequested() ? 0 : app.exec();
     g_mainLoopRunning = false;
     if (!sync.Shutdown(ShutdownWaitMs))
         EndImmediately(QStringLiteral("O mecanismo de sincronização não terminou a tempo."));
@@ -152,7 +184,12 @@ int main(int argc, char **argv)
     // display name to every caption.
     QCoreApplication::setApplicationName(QStringLiteral("Integração com Catracas Ovrex/Miravel"));
     SettleFbClientSignalHandlers();
+    if (headless)
+        UseParentConsole();
     OnTerminationSignals(HandleTermination);
+    OnSessionEnd(EndWithSession);
+    TSessionEndFilter sessionEndFilter;
+    app->installNativeEventFilter(&sessionEndFilter);
 
     // One program per installation: a second start shows the first and ends.
     TSingleInstance instance(ExecutableFolder());
@@ -173,6 +210,23 @@ int main(int argc, char **argv)
     InstallMessageDialog();
     InstallConnectPrompt();
     LogEvent(QStringLiteral("Programa iniciado: ") + QCoreApplication::arguments().join(QLatin1Char(' ')));
+    // During start-up the main loop is not there to end: the box or prompt
+    // that is open closes, and start-up stops after it.
+    OnApplicationEndRequested(gui, [] {
+        if (!g_mainLoopRunning)
+            LogEvent(QStringLiteral("Encerramento pedido durante a inicialização."));
+        for (int i = 0; i < 16; ++i) {
+            QWidget *box = QApplication::activeModalWidget();
+            if (!box)
+                break;
+            if (auto *dialog = qobject_cast<QDialog *>(box))
+                dialog->reject();
+            else
+                box->close();
+            if (QApplication::activeModalWidget() == box)
+                break;
+        }
+    });
 
     // Without the Firebird client nothing here can work, and the connection
     // prompt would only fail again: say which file is missing and end.
@@ -184,6 +238,8 @@ int main(int argc, char **argv)
     }
 
     TFrmPrincipal form(nullptr, false);
+    g_form = &form;
+    g_sync = &form.Sync;
     QObject::connect(&instance, &TSingleInstance::activationRequested, &form, [&form] {
         LogEvent(QStringLiteral("O programa foi aberto novamente; a janela já aberta foi trazida para a frente."));
         form.TIDblClick();
@@ -192,9 +248,12 @@ int main(int argc, char **argv)
         form.raise();
         form.activateWindow();
     });
-    QObject::connect(&form, &TFrmPrincipal::Closed, app.get(), &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&form, &TFrmPrincipal::Closed, app.get(), [] { RequestApplicationEnd(); });
     // After the second-start answer is wired: the start-up wait lets it in.
     form.FormCreate();
-    form.ShowAtStart();
-    return RunLoop(*app, form.Sync);
+    if (!ApplicationEndRequested())
+        form.ShowAtStart();
+    const int status = RunLoop(*app, form.Sync);
+    g_form = nullptr;
+    return status;
 }

@@ -37,3 +37,14 @@ void OnTerminationSignals(std::function<void()> handler)
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGHUP, &sa, nullptr);
 }
+
+// The session's end arrives as SIGTERM or SIGHUP, and a console's Ctrl-C as
+// SIGINT: nothing else to do.
+void OnSessionEnd(std::function<void()>) {}
+
+bool HandleSessionEndMessage(const void *)
+{
+    return false;
+}
+
+void UseParentConsole() {}

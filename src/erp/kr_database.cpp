@@ -190,6 +190,9 @@ bool TKRDBManager::Connect(bool forceDialog)
         return true;
 
     for (;;) {
+        // An end asked for while a start-up box showed: no prompt after it.
+        if (ApplicationEndRequested())
+            return false;
         if (!AskAndSave(*prompt, path)) {
             if (!RequireDatabase().Connected()) {
                 if (EndApplication)

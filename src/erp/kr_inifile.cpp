@@ -358,15 +358,9 @@ void replaceFile(const QString &path, const QByteArray &bytes,
 #ifdef Q_OS_WIN
     // ReplaceFileW: the file keeps the security descriptor and attributes the
     // ERP's installer gave it, which a rename would replace by the folder's.
-    // Windows has no mode bits: permissions that leave out group and others
-    // become an access list for the owner alone.
-    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
-                                                | QFileDevice::ExeGroup | QFileDevice::ReadOther
-                                                | QFileDevice::WriteOther | QFileDevice::ExeOther;
-    const auto access = newFilePermissions && !(*newFilePermissions & others) ? platform::NewFileAccess::OwnerOnly
-                                                                               : platform::NewFileAccess::Inherited;
-    if (!platform::ReplaceFileContents(path.toStdWString(), std::string_view(bytes.constData(), size_t(bytes.size())),
-                                       access))
+    // Windows has no mode bits: a new file takes the folder's access list
+    // (file_replace.h says why).
+    if (!platform::ReplaceFileContents(path.toStdWString(), std::string_view(bytes.constData(), size_t(bytes.size()))))
         failWrite(path);
     return;
 #endif

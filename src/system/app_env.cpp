@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QPointer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 QString &folderOverride()
@@ -78,10 +80,53 @@ bool IsHideSwitch(const QString &argument)
     return trimControl(argument).toUpper() == QStringLiteral("HIDE");
 }
 
+namespace {
+struct TEndListener {
+    QPointer<QObject> Context;
+    std::function<void()> Listener;
+};
+bool g_endRequested = false;
+std::vector<TEndListener> &endListeners()
+{
+    static std::vector<TEndListener> l;
+    return l;
+}
+} // namespace
+
 void RequestApplicationEnd()
 {
+    g_endRequested = true;
+    // The main loop takes it when it runs (a loop that has not started yet
+    // does not: start-up asks ApplicationEndRequested).
     if (auto *app = QCoreApplication::instance())
         QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
+    // A listener may add or remove listeners: run a copy.
+    const std::vector<TEndListener> listeners = endListeners();
+    for (const TEndListener &l : listeners) {
+        if (l.Context)
+            l.Listener();
+    }
+}
+
+bool ApplicationEndRequested()
+{
+    return g_endRequested;
+}
+
+void ResetApplicationEndForTesting()
+{
+    g_endRequested = false;
+}
+
+void OnApplicationEndRequested(QObject *context, std::function<void()> listener)
+{
+    if (g_endRequested) {
+        listener();
+        return;
+    }
+    auto &listeners = endListeners();
+    std::erase_if(listeners, [](const TEndListener &l) { return !l.Context; });
+    listeners.push_back({context, std::move(listener)});
 }
 
 namespace {

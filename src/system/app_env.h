@@ -1,5 +1,6 @@
 #pragma once
 // Facts about the running installation that many units need.
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -21,9 +22,16 @@ void SetArgumentsForTesting(const QStringList &arguments);
 // Trimmed of spaces and control characters at both ends, upper-cased, "HIDE".
 bool IsHideSwitch(const QString &argument);
 
-// Asks the application to end once control is back in its event loop
-// (also when the loop has not started yet).
+// Asks the application to end: its event loop ends, or, during start-up,
+// start-up stops where it is (the wait, a box, the ERP prompt) and the
+// program ends instead of going on. The listeners run at once.
 void RequestApplicationEnd();
+bool ApplicationEndRequested();
+// Runs listener (on the main thread) when an end is requested, for as long
+// as context lives; at once when one was requested already.
+void OnApplicationEndRequested(QObject *context, std::function<void()> listener);
+// Tests start each case as a new program would.
+void ResetApplicationEndForTesting();
 
 // Ends the program at once with exit status 0, after flushing the standard
 // streams; nothing after the call runs. Tests install a replacement (an empty

@@ -11,10 +11,12 @@
 
 namespace platform {
 
-// Who may open a file that does not exist yet: whom its folder lets
-// (Windows: the inherited access list; elsewhere the mode the umask leaves),
-// or its owner alone (a protected access list for the user, SYSTEM and the
-// administrators; mode 0600), for files that hold a password.
+// Who may open a file that does not exist yet: whom its folder lets (the
+// mode the umask leaves), or its owner alone (mode 0600), for files that hold
+// a password. On Windows a new file always takes the folder's inherited
+// access list, as the ERP's own files there do: the machine-wide start-up
+// entry starts the program for every user who logs on, and each of them must
+// read and save the settings; who may is the folder's business.
 enum class NewFileAccess { Inherited, OwnerOnly };
 
 // False, with the old file untouched and no new file left behind, when the

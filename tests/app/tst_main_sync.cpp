@@ -150,6 +150,7 @@ void TestMainSync::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_config = std::make_unique<QTemporaryDir>();
     SetExecutableFolderForTesting(m_dir->path());
+    ResetApplicationEndForTesting();
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
     qputenv("CATRACA_STARTUP_WAIT_MS", "0");
     QVERIFY(dbtest::WriteInstallSettings(m_dir->path()));

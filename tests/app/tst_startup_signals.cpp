@@ -1,14 +1,17 @@
 // The built program answers the system at any moment of its start: SIGTERM
 // and SIGINT end it within 3 s with status 0 also while the start-up wait,
 // a start-up box or the ERP prompt is showing, and a second start during the
-// wait is answered. While it synchronises, a termination request never lets
+// wait is answered. The user's own end does the same: Esc in the window a
+// second start brought up during the wait, the ERP prompt's Cancel. While it synchronises, a termination request never lets
 // the database client's own handlers drop the ERP attachment first.
 #include "support/db_servers.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QStandardPaths>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -34,10 +37,13 @@ private slots:
     void endsAtOnceWhileStarting_data();
     void endsAtOnceWhileStarting();
     void secondStartDuringTheWaitIsAnswered();
+    void userEndDuringStartUp_data();
+    void userEndDuringStartUp();
     void terminationWhileSynchronisingLeavesNoFailure();
 
 private:
-    void Start(QProcess &program, const QTemporaryDir &install, const QStringList &args, const QString &waitMs);
+    void Start(QProcess &program, const QTemporaryDir &install, const QStringList &args, const QString &waitMs,
+               const QString &display = {});
     static QByteArray Log(const QTemporaryDir &install);
 
     QString m_binary;
@@ -51,14 +57,19 @@ void TestStartupSignals::initTestCase()
 }
 
 void TestStartupSignals::Start(QProcess &program, const QTemporaryDir &install, const QStringList &args,
-                               const QString &waitMs)
+                               const QString &waitMs, const QString &display)
 {
     const QString exe = install.filePath(QStringLiteral("catraca-sync"));
     if (!QFile::exists(exe))
         QVERIFY(QFile::copy(m_binary, exe));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("CATRACA_STARTUP_WAIT_MS"), waitMs);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (display.isEmpty()) {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    } else {
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("DISPLAY"), display);
+    }
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     program.start(exe, args);
@@ -128,6 +139,74 @@ void TestStartupSignals::secondStartDuringTheWaitIsAnswered()
     ::kill(pid_t(first.processId()), SIGTERM);
     QVERIFY(first.waitForFinished(5000));
     QCOMPARE(first.exitCode(), 0);
+}
+
+void TestStartupSignals::userEndDuringStartUp_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("window");
+    // Started with the system, the window brought up by a second start.
+    QTest::newRow("wait, Esc") << QStringList{QStringLiteral("HIDE")} << QStringLiteral("Catracas Ovrex");
+    // Nothing stored to connect with: the prompt, cancelled.
+    QTest::newRow("ERP prompt, Cancel") << QStringList{} << QStringLiteral("Banco de Dados");
+}
+
+void TestStartupSignals::userEndDuringStartUp()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, window);
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
+        || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        QSKIP("needs Xvfb and xdotool (scripts/install-deps.sh installs them)");
+    QProcess xvfb;
+    // Xvfb picks a free display and names it on the descriptor given.
+    xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                                        QStringLiteral("tcp")});
+    QVERIFY(xvfb.waitForStarted(10000));
+    QElapsedTimer named;
+    named.start();
+    while (!xvfb.canReadLine() && named.elapsed() < 10000)
+        xvfb.waitForReadyRead(200);
+    const QString display = QStringLiteral(":") + QString::fromLatin1(xvfb.readLine().trimmed());
+    auto stopXvfb = qScopeGuard([&xvfb] {
+        xvfb.terminate();
+        xvfb.waitForFinished(5000);
+    });
+
+    QTemporaryDir install;
+    QVERIFY(WriteFile(install.filePath(QStringLiteral("norvacomercio.ini")), "[IBCONFIG]\r\n"));
+    QProcess program;
+    Start(program, install, args, QStringLiteral("30000"), display);
+    if (!args.isEmpty()) {
+        QTest::qWait(1500);
+        QProcess second;
+        Start(second, install, {}, QStringLiteral("0"), display);
+        QVERIFY(second.waitForFinished(5000));
+    }
+    // xdotool may fail on a window still being mapped (tried again), or on
+    // the window that its key has just closed: the program's end decides.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    for (int attempt = 0; attempt < 5 && program.state() != QProcess::NotRunning; ++attempt) {
+        QProcess xdotool;
+        xdotool.setProcessEnvironment(env);
+        xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--sync"),
+                                                  QStringLiteral("--onlyvisible"), QStringLiteral("--name"), window,
+                                                  QStringLiteral("windowfocus"), QStringLiteral("sleep"),
+                                                  QStringLiteral("0.5"), QStringLiteral("key"),
+                                                  QStringLiteral("Escape")});
+        if (!xdotool.waitForFinished(20000))
+            xdotool.kill();
+        xdotool.waitForFinished(2000);
+        program.waitForFinished(3000);
+    }
+    QVERIFY2(program.state() == QProcess::NotRunning, Log(install).constData());
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    const QByteArray log = Log(install);
+    QVERIFY2(log.contains("Encerramento pedido durante a inicialização.") && log.trimmed().endsWith("Programa encerrado."),
+             log.constData());
+    QVERIFY2(!log.contains("Não foi possível conectar"), log.constData());
 }
 
 void TestStartupSignals::terminationWhileSynchronisingLeavesNoFailure()

