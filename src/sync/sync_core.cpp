@@ -406,8 +406,8 @@ void TSyncCore::HandleOutcome(const CycleOutcome &outcome, qint64 cycleMs)
     } else {
         const TRejectedWrite &first = outcome.rejected.first();
         SetTray(TSyncTrayState::Failing);
-        ReportFailure(QStringLiteral("Comanda %1: ").arg(first.numero)
-                      + Describe(TFailureSide::Turnstile, TFailureStage::Write, first.exception, first.error));
+        // Which tabs were refused is in the log, one line each.
+        ReportFailure(Describe(TFailureSide::Turnstile, TFailureStage::Write, first.exception, first.error));
     }
     m_events.OnCycleEnded(false);
 }
