@@ -33,7 +33,7 @@
 #include <memory>
 
 #ifdef Q_OS_WIN
-#include <windows.h>
+#include <QLibrary>
 #endif
 
 namespace {
@@ -181,8 +181,8 @@ QString AccentProblem(const QLabel *label)
 #ifdef Q_OS_WIN
 bool UnderWine()
 {
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+    // Not through windows.h: its MulDiv clashes with the painter's own.
+    return QLibrary::resolve(QStringLiteral("ntdll"), "wine_get_version") != nullptr;
 }
 #endif
 
