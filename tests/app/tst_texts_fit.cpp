@@ -192,9 +192,10 @@ QString BoldProblem(const QWidget *w, const QString &text)
     if (!w->font().bold() || text.trimmed().isEmpty())
         return {};
 #ifdef Q_OS_WIN
-    // Wine's own Tahoma, which the Windows checks run with, draws its larger
-    // bold sizes with the regular glyphs; Windows' Tahoma has a real bold.
-    if (UnderWine() && QFontInfo(w->font()).family() == QLatin1String("Tahoma"))
+    // The faces the Wine prefix stands in for Arial and Tahoma (Liberation
+    // Sans by Arial's name, Wine's own Tahoma) draw bold with the regular
+    // glyphs there; Windows' own faces have a real bold.
+    if (UnderWine())
         return {};
 #endif
     QFont regular = w->font();
