@@ -138,8 +138,9 @@ import -display "$display" -window root "$OUT/screen.png"
 convert-im6.q16 "$OUT/screen.png" -crop "556x575+${client_x}+${client_y}" +repage "$OUT/main-window-wine.png"
 [ "$screenshot" -eq 1 ] && cp "$OUT/main-window-wine.png" docs/main-window-wine.png
 # The check box's square, found in the picture: Wine's font metrics move the
-# rows a little. Its lowest border pixel in column 141 above the status label.
-box_bottom=$(convert-im6.q16 "$OUT/main-window-wine.png" -crop 1x61+141+195 +repage -colorspace gray -depth 8 txt:- \
+# rows a little. Its lowest border pixel in column 141, above the button
+# "Configurar banco de dados do ERP..." below it.
+box_bottom=$(convert-im6.q16 "$OUT/main-window-wine.png" -crop 1x28+141+195 +repage -colorspace gray -depth 8 txt:- \
                | sed -n 's/^0,\([0-9]*\):.*gray(\([0-9]*\).*/\1 \2/p' | awk '$2 < 200 {y = $1} END {print y + 0}')
 checkbox_x=$(( client_x + 141 )) checkbox_y=$(( client_y + 195 + box_bottom - 5 ))
 
