@@ -86,14 +86,7 @@ struct SimErp : IErpPort {
     }
     std::unique_ptr<IOpenTabsQuery> OpenQuery(const QString &) override
     {
-        if (!attached)
-            throw KrError(QStringLiteral("O banco de dados do ERP não está conectado."));
-        if (silent)
-            TimeOut(limit.count());
-        if (down) {
-            attached = false;
-            throw KrError(QStringLiteral("connection shutdown"));
-        }
+        CheckAlive();
         if (slowMs > limit.count())
             TimeOut(limit.count());
         clock.now += slowMs;
