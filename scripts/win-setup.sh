@@ -51,6 +51,15 @@ mapfile -t products < <(sed -n 's/^ *{"\([^"]*\.ini\)", "[^"]*"},$/\1/p' src/app
   echo '!macro PayloadList handle'
   for f in "${files[@]}"; do echo "  FileWrite \${handle} \"$(win "$f")\$\\r\$\\n\""; done
   echo '!macroend'
+  # $3 a relative path -> $3 "1" when this setup ships it (NSIS compares
+  # without case, as Windows names files).
+  echo '!macro PayloadHas'
+  echo '  ${Select} $3'
+  for f in "${files[@]}"; do echo "  \${Case} \"$(win "$f")\""; echo '    StrCpy $3 "1"'; done
+  echo '  ${CaseElse}'
+  echo '    StrCpy $3 ""'
+  echo '  ${EndSelect}'
+  echo '!macroend'
   echo '!macro PayloadRemove'
   for f in "${files[@]}"; do echo "  Delete \"\$INSTDIR\\$(win "$f")\""; done
   # Only emptied folders go: the shop may keep its own files in them.

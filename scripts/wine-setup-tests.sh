@@ -108,8 +108,14 @@ check "Run value as the program writes it (path with a blank in quotes, HIDE)" \
   < <(reg_text "$run_key")
 check "the 32-bit fbclient.dll is named in the warning about the Firebird client" \
   grep -qF 'fbclient.dll é de 32 bits' < <(setup_log)
+# As an older version would have left it: a DLL this one no longer ships, and
+# a list entry reaching out of the folder, which must be ignored.
+printf 'x' >"$erp/Qt6Antiga.dll"
+printf 'x' >"$root/fora.txt"
+printf 'Qt6Antiga.dll\r\n..\\fora.txt\r\n' >>"$erp/catraca-sync-instalados.txt"
 status=0; run_setup "$setup" /S '/D=C:\catraca-setup\Norva Loca' || status=$?
-check "installed again over itself (status $status): its own DLLs are not in the way" test "$status" -eq 0
+check "installed again over itself (status $status): its own DLLs are not in the way, a dropped one removed, nothing outside" \
+  test "$status" -eq 0 -a ! -e "$erp/Qt6Antiga.dll" -a -f "$root/fora.txt" -a -f "$erp/catraca-sync.exe"
 
 # ---- the folder found from where the setup starts
 found=$root/comercio

@@ -252,6 +252,43 @@ Function IsOurFile
   Pop $2
   Pop $1
 FunctionEnd
+; Files an earlier version put here that this one no longer ships, which
+; would otherwise stay beside the new program for good. Only plain relative
+; paths of the earlier list are taken: the list lies in a folder users write.
+Function RemoveDropped
+  ClearErrors
+  FileOpen $1 "$INSTDIR\${FILELIST}" r
+  ${If} ${Errors}
+    Return
+  ${EndIf}
+  ${Do}
+    ClearErrors
+    FileRead $1 $2
+    ${If} ${Errors}
+      ${Break}
+    ${EndIf}
+    ${TrimNewLines} $2 $2
+    StrCpy $3 $2 1
+    ${StrStr} $4 $2 ".."
+    ${StrStr} $5 $2 ":"
+    ${If} $2 == ""
+    ${OrIf} $3 == "\"
+    ${OrIf} $3 == "/"
+    ${OrIf} $4 != ""
+    ${OrIf} $5 != ""
+      ${Continue}
+    ${EndIf}
+    StrCpy $3 $2
+    !insertmacro PayloadHas
+    ${If} $3 != "1"
+    ${AndIf} ${FileExists} "$INSTDIR\$2"
+      Delete "$INSTDIR\$2"
+      ${Log} "Removido (de uma versão anterior): $INSTDIR\$2"
+    ${EndIf}
+  ${Loop}
+  FileClose $1
+FunctionEnd
+
 !macro CheckInTheWay relpath
   ${If} ${FileExists} "$INSTDIR\${relpath}"
     StrCpy $0 "${relpath}"
@@ -370,6 +407,7 @@ Section "Programa"
       !insertmacro Refuse 5 "O programa está em execução nesta pasta. Feche-o (menu do ícone ao lado do relógio, Sair) e execute a instalação novamente."
     ${EndIf}
   ${EndIf}
+  Call RemoveDropped
   !insertmacro PayloadInstall
   FileOpen $0 "$INSTDIR\${FILELIST}" w
   !insertmacro PayloadList $0
