@@ -1,20 +1,62 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, builds, cross-builds the Windows
-# program and its setup (its Qt and Connector/C are built once per machine
-# into a cache, 40-60 min the first time), starts the private database
-# servers, runs the Windows checks under Wine with the fuzz targets
-# (scripts/fuzz.sh) beside them, then CTest, stops the servers. A Windows
-# step that cannot run fails the whole run.
+# Runs every test: installs what is missing, builds, starts the private
+# database servers, runs CTest, cross-builds the Windows program and its setup
+# (its Qt and Connector/C are built once per machine into a cache, 30-45 min
+# the first time, beside the native build and CTest), runs the Windows checks
+# under Wine with the fuzz targets (scripts/fuzz.sh) beside them, stops the
+# servers. A Windows step that cannot run fails the whole run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 BUILD_DIR=${BUILD_DIR:-build}
 export BUILD_DIR
-scripts/build.sh
 status=0
+run_started=$(date +%s)
+elapsed() { local s=$(( $(date +%s) - $1 )); echo "$((s / 60)) min $((s % 60)) s"; }
+# On a fresh machine Qt for Windows is most of the run: it starts at once, at
+# the lowest priority, so that it uses what the native build and CTest, which
+# mostly wait on servers and timers, leave of the processors. With its cache
+# complete it ends at once.
+win_deps_log=$(mktemp /tmp/catraca-win-deps-XXXXXX.log)
+scripts/win-deps.sh >"$win_deps_log" 2>&1 &
+win_deps_pid=$!
+cleanup() {
+  kill "$win_deps_pid" 2>/dev/null || true
+  [ ! -x scripts/servers.sh ] || scripts/servers.sh stop || true
+}
+trap cleanup EXIT
+scripts/build.sh
+export CATRACA_SERVERS_DIR=${CATRACA_SERVERS_DIR:-$(mktemp -d /tmp/catraca-test-XXXXXX)}
+if [ -x scripts/servers.sh ]; then
+  scripts/servers.sh start
+  # shellcheck disable=SC1091
+  source "$CATRACA_SERVERS_DIR/env.sh"
+fi
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j 2 || status=$?
+echo "test: the native build and CTest ended $(elapsed "$run_started") after the start"
+# The libFuzzer targets, built apart by clang, each running a bounded time
+# (20 s here; 30 s when scripts/fuzz.sh runs alone): they keep one core busy
+# beside the rest of the Qt build on a fresh machine, or beside the Wine
+# checks, which mostly wait on windows and servers. Niced, so the checks' own
+# work comes first; their report follows the Windows part's.
+fuzz_pid=
+if [ -x scripts/fuzz.sh ]; then
+  fuzz_log=$(mktemp /tmp/catraca-fuzz-XXXXXX.log)
+  FUZZ_SECONDS=${FUZZ_SECONDS:-20} FUZZ_BUILD_DIR=${FUZZ_BUILD_DIR:-$BUILD_DIR/fuzz} \
+    nice -n 10 scripts/fuzz.sh >"$fuzz_log" 2>&1 &
+  fuzz_pid=$!
+fi
 windows_started=$(date +%s)
 windows_built=1
-if ! scripts/win-build.sh; then
+if ! wait "$win_deps_pid"; then
+  echo "test: FAILED: Qt or Connector/C for Windows could not be built (scripts/win-deps.sh):" >&2
+  status=1
+  windows_built=0
+fi
+cat "$win_deps_log"
+rm -f "$win_deps_log"
+echo "test: the Windows dependencies were ready $(elapsed "$run_started") after the start"
+if [ "$windows_built" -eq 1 ] && ! scripts/win-build.sh; then
   echo "test: FAILED: the Windows program could not be built (scripts/win-build.sh)" >&2
   status=1
   windows_built=0
@@ -25,26 +67,6 @@ if [ "$windows_built" -eq 1 ]; then
   scripts/check-win-imports.sh "${WIN_BUILD_DIR:-build-win}/install" || status=1
 fi
 # ---- end: the laid-out folder needs nothing newer than Windows 10
-windows_seconds=$(( $(date +%s) - windows_started ))
-export CATRACA_SERVERS_DIR=${CATRACA_SERVERS_DIR:-$(mktemp -d /tmp/catraca-test-XXXXXX)}
-if [ -x scripts/servers.sh ]; then
-  trap 'scripts/servers.sh stop || true' EXIT
-  scripts/servers.sh start
-  # shellcheck disable=SC1091
-  source "$CATRACA_SERVERS_DIR/env.sh"
-fi
-# The libFuzzer targets, built apart by clang, each running a bounded time
-# (20 s here; 30 s when scripts/fuzz.sh runs alone): they keep one core busy
-# beside the Wine checks, which mostly wait on windows and servers. Niced, so
-# the checks' own work comes first; their report follows the Windows part's.
-fuzz_pid=
-if [ -x scripts/fuzz.sh ]; then
-  fuzz_log=$(mktemp /tmp/catraca-fuzz-XXXXXX.log)
-  FUZZ_SECONDS=${FUZZ_SECONDS:-20} FUZZ_BUILD_DIR=${FUZZ_BUILD_DIR:-$BUILD_DIR/fuzz} \
-    nice -n 10 scripts/fuzz.sh >"$fuzz_log" 2>&1 &
-  fuzz_pid=$!
-fi
-windows_started=$(date +%s)
 if [ "$windows_built" -eq 1 ]; then
   WINE_QT_TESTS=required scripts/wine-tests.sh || status=$?
   scripts/wine-setup-tests.sh || status=$?
@@ -53,8 +75,7 @@ else
   # The Qt-free layers need no Windows Qt.
   scripts/wine-tests.sh || status=$?
 fi
-windows_seconds=$(( windows_seconds + $(date +%s) - windows_started ))
-echo "test: the Windows part took $((windows_seconds / 60)) min $((windows_seconds % 60)) s"
+echo "test: the Windows part took $(elapsed "$windows_started")"
 if [ -n "$fuzz_pid" ]; then
   fuzz_started=$(date +%s)
   wait "$fuzz_pid" || status=$?
@@ -62,5 +83,5 @@ if [ -n "$fuzz_pid" ]; then
   rm -f "$fuzz_log"
   echo "test: the fuzz targets ended $(( $(date +%s) - fuzz_started )) s after the Windows part"
 fi
-ctest --test-dir "$BUILD_DIR" --output-on-failure -j 2 || status=$?
+echo "test: all done in $(elapsed "$run_started")"
 exit $status

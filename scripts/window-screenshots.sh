@@ -138,15 +138,16 @@ hidden_start() { # folder
   cp "$install/catraca-sync" "$install/dbxconnections.ini" "$install/nosound.dat" "$1/"
   XDG_RUNTIME_DIR=$work CATRACA_STARTUP_WAIT_MS=0 "$1/catraca-sync" HIDE >>"$work/console.txt" 2>&1 &
   pids+=($!)
-  sleep 9
+  sleep 5
 }
+# The notification first: it goes away by itself 10 s after the failure.
 shot_failure() { # box picture, balloon picture
   local box
   box=$(xdotool search --onlyvisible --name '^Integração com Catracas Ovrex/Miravel$' | head -1)
-  import -window "$box" "docs/$1.png"
   xdotool windowmove "$box" 0 0
   sleep 1
   shot_area "$2" 560x200+840+700
+  import -window "$box" "docs/$1.png"
 }
 
 # The turnstile's server is down when the program starts.
