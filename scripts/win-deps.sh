@@ -111,8 +111,10 @@ build_qt() {
   # the DirectWrite font database the Windows plugin links against), image
   # formats other than PNG (with the bundled libjpeg), TLS, TUIO touch and the
   # network-list plugin; the widgets, dialogs, text formats and network
-  # parts no window or test of the program uses (graphics view, main window
-  # and its bars, file and font dialogs, PDF, Markdown, HTTP, proxies, UDP).
+  # parts no window or test of the program uses (graphics view, docks, file
+  # and font dialogs, PDF, Markdown, HTTP, proxies, UDP). The main window,
+  # its tool bar, the input dialog and the tab widget stay: 6.4.2's QtWidgets
+  # and its Vista style do not compile without them.
   cmake_project qt "$work" "$PREFIX/qt" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DQT_QMAKE_TARGET_MKSPEC=win32-g++ \
@@ -131,9 +133,8 @@ build_qt() {
     -DFEATURE_syntaxhighlighter=OFF -DFEATURE_textbrowser=OFF -DFEATURE_splashscreen=OFF \
     -DFEATURE_keysequenceedit=OFF -DFEATURE_toolbox=OFF -DFEATURE_columnview=OFF \
     -DFEATURE_tablewidget=OFF -DFEATURE_treewidget=OFF -DFEATURE_datawidgetmapper=OFF \
-    -DFEATURE_mainwindow=OFF -DFEATURE_dockwidget=OFF -DFEATURE_toolbar=OFF \
-    -DFEATURE_statusbar=OFF -DFEATURE_splitter=OFF -DFEATURE_tabwidget=OFF \
-    -DFEATURE_inputdialog=OFF -DFEATURE_errormessage=OFF -DFEATURE_commandlinkbutton=OFF \
+    -DFEATURE_dockwidget=OFF -DFEATURE_statusbar=OFF -DFEATURE_splitter=OFF \
+    -DFEATURE_errormessage=OFF -DFEATURE_commandlinkbutton=OFF \
     -DFEATURE_progressdialog=OFF \
     -DFEATURE_pdf=OFF -DFEATURE_textodfwriter=OFF -DFEATURE_textmarkdownreader=OFF \
     -DFEATURE_textmarkdownwriter=OFF -DFEATURE_movie=OFF -DFEATURE_undocommand=OFF \
