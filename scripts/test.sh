@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds, starts the private
 # database servers, runs CTest, cross-builds the Windows program and its setup
-# (its Qt and Connector/C are built once per machine into a cache, 30-45 min
+# (its Qt and Connector/C are built once per machine into a cache, 35 min
 # the first time, beside the native build and CTest), runs the Windows checks
 # under Wine with the fuzz targets (scripts/fuzz.sh) beside them, stops the
 # servers. A Windows step that cannot run fails the whole run.
@@ -95,7 +95,7 @@ else
   # The Qt-free layers need no Windows Qt.
   scripts/wine-tests.sh || status=$?
 fi
-echo "test: the Windows part took $(elapsed "$windows_started")"
+echo "test: the Windows part took $(elapsed "$windows_started") after CTest (a wait for Qt included)"
 if [ -n "$fuzz_pid" ]; then
   fuzz_started=$(date +%s)
   wait "$fuzz_pid" || status=$?
