@@ -11,9 +11,13 @@ cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 scripts/install-deps.sh
 export BUILD_DIR=${BUILD_DIR:-build}
-scripts/build.sh
+# Only the program: the tests and benchmarks are the test command's.
+scripts/build.sh catraca-sync
 
-export CATRACA_SERVERS_DIR=${CATRACA_SERVERS_DIR:-/tmp/catraca-demo-servers}
+# The servers' own default folder, so that scripts/servers.sh typed in another
+# shell reaches the demo's servers without any variable.
+default_servers=/tmp/catraca-servers
+export CATRACA_SERVERS_DIR=${CATRACA_SERVERS_DIR:-$default_servers}
 scripts/servers.sh start
 # shellcheck disable=SC1091
 source "$CATRACA_SERVERS_DIR/env.sh"
@@ -40,7 +44,9 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 echo "Instalação de demonstração: $INSTALL"
-echo "Turnstile table: scripts/servers.sh mysql-sql 'select * from cad_comanda order by num_comanda'"
+servers_prefix=
+[ "$CATRACA_SERVERS_DIR" = "$default_servers" ] || servers_prefix="CATRACA_SERVERS_DIR=$(printf %q "$CATRACA_SERVERS_DIR") "
+echo "Turnstile table: ${servers_prefix}scripts/servers.sh mysql-sql 'select * from cad_comanda order by num_comanda'"
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   "$INSTALL/catraca-sync" "$@"
 else
