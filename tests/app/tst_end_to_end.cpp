@@ -292,5 +292,5 @@ void TestEndToEnd::headlessWithoutTurnstileSettingsEnds()
              Log().mid(logBefore).constData());
 }
 
-QTEST_GUILESS_MAIN(TestEndToEnd)
+DBTEST_GUILESS_MAIN(TestEndToEnd)
 #include "tst_end_to_end.moc"

@@ -347,5 +347,5 @@ void TestFaults::erpSilentDuringItsAttachIsLeftBehind()
     QCOMPARE(program.exitCode(), 0);
 }
 
-QTEST_MAIN(TestFaults)
+DBTEST_MAIN(TestFaults)
 #include "tst_faults.moc"

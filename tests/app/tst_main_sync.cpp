@@ -614,5 +614,5 @@ void TestMainSync::wrongErpSettingsAreFixedFromTheRunningProgram()
     QTRY_VERIFY(OpenBoxes().isEmpty());
 }
 
-QTEST_MAIN(TestMainSync)
+DBTEST_MAIN(TestMainSync)
 #include "tst_main_sync.moc"

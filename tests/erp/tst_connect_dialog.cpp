@@ -556,5 +556,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstConnectDialog)
+DBTEST_MAIN(TstConnectDialog)
 #include "tst_connect_dialog.moc"

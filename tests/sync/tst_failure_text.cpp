@@ -190,5 +190,5 @@ void TstFailureText::eachFailureSaysWhatHappenedAndWhatToCheck()
         QSKIP(qPrintable(QStringLiteral("%1 cases need the private servers (scripts/servers.sh start)").arg(skipped)));
 }
 
-QTEST_GUILESS_MAIN(TstFailureText)
+DBTEST_GUILESS_MAIN(TstFailureText)
 #include "tst_failure_text.moc"
