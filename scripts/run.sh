@@ -28,12 +28,12 @@ cp -f "$BUILD_DIR/src/catraca-sync" "$INSTALL/"
 port=$CATRACA_FB_PORT; [ "$port" = 3050 ] && port=""
 printf '[IBCONFIG]\r\nIP=%s\r\nLOCAL=%s\r\nUSUARIO=\r\nSENHA=\r\nPORTA=%s\r\nUSACONFIG=0\r\n' \
   "$CATRACA_FB_HOST" "$CATRACA_FB_DATABASE" "$port" > "$INSTALL/norvacomercio.ini"
-if [ ! -f "$INSTALL/dbxconnections.ini" ]; then
-  ( umask 077
-    printf '[MySQL]\r\nHostName=%s\r\nPort=%s\r\nDatabase=%s\r\nUser_Name=%s\r\nPassword=%s\r\n' \
-      "$CATRACA_MYSQL_HOST" "$CATRACA_MYSQL_PORT" "$CATRACA_MYSQL_DATABASE" "$CATRACA_MYSQL_USER" \
-      "$CATRACA_MYSQL_PASSWORD" > "$INSTALL/dbxconnections.ini" )
-fi
+# Rewritten at every start, as the ERP's file is: settings left by a demo on
+# other ports would point at no server.
+( umask 077
+  printf '[MySQL]\r\nHostName=%s\r\nPort=%s\r\nDatabase=%s\r\nUser_Name=%s\r\nPassword=%s\r\n' \
+    "$CATRACA_MYSQL_HOST" "$CATRACA_MYSQL_PORT" "$CATRACA_MYSQL_DATABASE" "$CATRACA_MYSQL_USER" \
+    "$CATRACA_MYSQL_PASSWORD" > "$INSTALL/dbxconnections.ini" )
 
 scripts/erp-simulator.sh 3 40 &
 SIM=$!
