@@ -7,6 +7,12 @@
 # servers. A Windows step that cannot run fails the whole run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# ---- begin: what this run puts in /tmp goes into one folder, removed at the end
+run_tmp=$(mktemp -d /tmp/catraca-test-XXXXXX)
+trap 'rm -rf "$run_tmp"' EXIT
+touch "$run_tmp/started"
+export TMPDIR=$run_tmp WINE_APP_DIR=${WINE_APP_DIR:-$run_tmp/wine-app}
+# ---- end: what this run puts in /tmp
 scripts/install-deps.sh
 BUILD_DIR=${BUILD_DIR:-build}
 export BUILD_DIR
@@ -20,7 +26,7 @@ elapsed() { local s=$(( $(date +%s) - $1 )); echo "$((s / 60)) min $((s % 60)) s
 win_deps_log=$(mktemp /tmp/catraca-win-deps-XXXXXX.log)
 scripts/win-deps.sh >"$win_deps_log" 2>&1 &
 win_deps_pid=$!
-export CATRACA_SERVERS_DIR=${CATRACA_SERVERS_DIR:-$(mktemp -d /tmp/catraca-test-XXXXXX)}
+export CATRACA_SERVERS_DIR=${CATRACA_SERVERS_DIR:-$run_tmp/servers}
 # The tests on the servers take turns on them. The longest, tst_faults (about
 # 3 min), gets a second pair of its own, ten ports up, so that it runs beside
 # the others.
@@ -30,8 +36,15 @@ stop_servers() {
   CATRACA_SERVERS_DIR=$faults_servers scripts/servers.sh stop || true
 }
 cleanup() {
-  kill "$win_deps_pid" 2>/dev/null || true
+  kill "$win_deps_pid" ${fuzz_pid:-} 2>/dev/null || true
   [ ! -x scripts/servers.sh ] || stop_servers
+  # The logs, the servers' state (unless the caller chose its folder), what
+  # the tests left in TMPDIR, and the instance locks of the installation
+  # folders they made (in /tmp whatever TMPDIR says) that nobody holds now.
+  rm -f "$win_deps_log" "${faults_log:-}" "${fuzz_log:-}"
+  find /tmp -maxdepth 1 -name 'catraca-sync-*.lock' -newer "$run_tmp/started" \
+    -exec flock -n {} rm -f {} \; 2>/dev/null || true
+  rm -rf "$run_tmp"
 }
 trap cleanup EXIT
 scripts/build.sh
