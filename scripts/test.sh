@@ -67,6 +67,9 @@ wait "$faults_pid" || status=1
 cat "$faults_log"
 rm -f "$faults_log"
 echo "test: the native build and CTest ended $(elapsed "$run_started") after the start"
+# ---- begin: every command the README shows, against a demo of its own
+scripts/check-readme-commands.sh || status=1
+# ---- end: every command the README shows
 # The libFuzzer targets, built apart by clang, each running a bounded time
 # (20 s here; 30 s when scripts/fuzz.sh runs alone): they keep one core busy
 # beside the rest of the Qt build on a fresh machine, or beside the Wine
