@@ -1,15 +1,15 @@
-#include "erp/kr_database_formconnect.h"
+#include "app/kr_database_formconnect.h"
 
-#include "system/app_env.h"
+#include "base/kr_error.h"
+#include "base/kr_guard.h"
+#include "base/kr_trace.h"
+#include "engine/failure_text.h"
 #include "erp/pingsend_qt.h"
-#include "sync/failure_text.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
 #include "system/kr_windows.h"
 #include "uikit/kr_controls.h"
-#include "uikit/kr_error.h"
-#include "uikit/kr_guard.h"
-#include "uikit/kr_message.h"
 #include "uikit/kr_theme.h"
-#include "uikit/kr_trace.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "erp/bounded_read.h"
+#include "base/bounded_read.h"
 
 QByteArray ReadAtMost(QIODevice &device, qint64 limit)
 {

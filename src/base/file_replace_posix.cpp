@@ -1,5 +1,5 @@
-#include "system/file_replace.h"
-#include "system/wide_text.h"
+#include "base/file_replace.h"
+#include "base/wide_text.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "system/file_replace.h"
+#include "base/file_replace.h"
 
 #include <windows.h>
 

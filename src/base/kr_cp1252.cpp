@@ -1,4 +1,4 @@
-#include "erp/kr_cp1252.h"
+#include "base/kr_cp1252.h"
 
 namespace {
 // Bytes 0x80..0x9F; the other bytes are the Latin-1 code points.

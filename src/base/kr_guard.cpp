@@ -1,4 +1,4 @@
-#include "uikit/kr_guard.h"
+#include "base/kr_guard.h"
 
 #include <QDebug>
 

@@ -3,7 +3,7 @@
 // is shown (an error box titled with the application title, installed by the
 // widget layer; standard error before that). Every event handler that can fail
 // runs its body through Guarded, so no exception crosses the event loop.
-#include "uikit/kr_error.h"
+#include "base/kr_error.h"
 
 #include <QString>
 #include <exception>

@@ -1,9 +1,9 @@
-#include "erp/kr_inifile.h"
+#include "base/kr_inifile.h"
 
-#include "erp/bounded_read.h"
-#include "erp/kr_cp1252.h"
-#include "system/file_replace.h"
-#include "uikit/kr_trace.h"
+#include "base/bounded_read.h"
+#include "base/file_replace.h"
+#include "base/kr_cp1252.h"
+#include "base/kr_trace.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -16,7 +16,7 @@
 // read back (line breaks, ']' in a section, '=' in a key).
 // Values with blanks at either end or wrapped in quotes are written quoted,
 // because the profile functions strip both when reading.
-#include "uikit/kr_error.h"
+#include "base/kr_error.h"
 
 #include <QDate>
 #include <QFileDevice>

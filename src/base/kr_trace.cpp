@@ -1,4 +1,4 @@
-#include "uikit/kr_trace.h"
+#include "base/kr_trace.h"
 
 #include <QTime>
 

@@ -1,4 +1,4 @@
-#include "system/wide_text.h"
+#include "base/wide_text.h"
 
 namespace platform {
 

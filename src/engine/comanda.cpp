@@ -1,4 +1,4 @@
-#include "sync/comanda.h"
+#include "engine/comanda.h"
 
 #include <algorithm>
 

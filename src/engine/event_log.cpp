@@ -1,4 +1,4 @@
-#include "sync/event_log.h"
+#include "engine/event_log.h"
 
 #include "system/app_env.h"
 

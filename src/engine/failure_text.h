@@ -2,14 +2,12 @@
 // What a failure of either database means to the person at the shop's PC:
 // which side and where, what happened and what to check, in Portuguese; the
 // client library's own text follows in brackets for the technician.
-#include "sync/sync_ports.h"
-#include "uikit/kr_error.h"
+#include "engine/failure_kind.h"
+#include "engine/sync_ports.h"
 
 #include <QString>
 #include <exception>
 
-enum class TFailureSide { Turnstile, Erp };
-enum class TFailureStage { Connect, Read, Write };
 // Failures the program retries by itself say so; a test the user asked for,
 // or a start-up box that waits for an answer, does not.
 enum class TFailureRetry { KeepsTrying, NotRetried };
@@ -17,6 +15,6 @@ enum class TFailureRetry { KeepsTrying, NotRetried };
 // The whole message, e.g. "Não foi possível conectar ao banco de dados da
 // catraca (127.0.0.1:3307): o servidor não respondeu. Verifique se ...
 // O programa continua tentando. [Can't connect to server on ...]". Classified
-// by the clients' error codes only: their English texts are never read.
+// by the kind the peer gave (their English texts are never read).
 QString DescribeFailure(TFailureSide side, TFailureStage stage, const QString &address, const std::exception &error,
                         TFailureRetry retry = TFailureRetry::KeepsTrying);

@@ -1,6 +1,6 @@
-#include "sync/reconciliation.h"
+#include "engine/reconciliation.h"
 
-#include "uikit/kr_error.h"
+#include "base/kr_error.h"
 
 #include <QElapsedTimer>
 #include <cmath>

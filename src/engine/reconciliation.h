@@ -1,8 +1,8 @@
 #pragma once
 // One reconciliation cycle: read the open tabs from the ERP, write to the
 // turnstile only what changed since the last cycle.
-#include "sync/comanda.h"
-#include "sync/sync_ports.h"
+#include "engine/comanda.h"
+#include "engine/sync_ports.h"
 
 #include <QString>
 #include <QStringList>

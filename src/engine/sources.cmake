@@ -1,14 +1,10 @@
-# Units of src/sync.
-list(APPEND CORE_SOURCES
-  sync/mysql_connection.cpp
-  sync/comanda.cpp
-  sync/reconciliation.cpp
-  sync/event_log.cpp
-  sync/failure_text.cpp
-  sync/reconnect_policy.cpp
-  sync/sync_core.cpp
-  sync/sync_engine.cpp
-  sync/turnstile_settings.cpp
-)
-list(APPEND GUI_SOURCES
+# Units of src/engine: the synchronisation engine: ports, decisions, reconciliation, reconnection, failure wording, thread shell.
+list(APPEND SOURCES
+  engine/comanda.cpp
+  engine/event_log.cpp
+  engine/failure_text.cpp
+  engine/reconciliation.cpp
+  engine/reconnect_policy.cpp
+  engine/sync_core.cpp
+  engine/sync_engine.cpp
 )

@@ -1,4 +1,4 @@
-#include "sync/sync_core.h"
+#include "engine/sync_core.h"
 
 #include <algorithm>
 

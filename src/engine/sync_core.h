@@ -26,10 +26,10 @@
 //     turnstile counts as lost.
 //  6. Automatic retries run until the user disconnects, and the user can
 //     always disconnect (the session stays active while retries run).
-#include "sync/failure_text.h"
-#include "sync/reconciliation.h"
-#include "sync/reconnect_policy.h"
-#include "sync/sync_ports.h"
+#include "engine/failure_text.h"
+#include "engine/reconciliation.h"
+#include "engine/reconnect_policy.h"
+#include "engine/sync_ports.h"
 
 #include <QSet>
 #include <QString>

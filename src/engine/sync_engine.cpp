@@ -1,6 +1,6 @@
-#include "sync/sync_engine.h"
+#include "engine/sync_engine.h"
 
-#include "sync/event_log.h"
+#include "engine/event_log.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -8,9 +8,10 @@
 
 #include <algorithm>
 
-TSyncEngine::TSyncEngine(QObject *parent)
+TSyncEngine::TSyncEngine(TSyncPorts ports, QObject *parent)
     : QObject(parent)
-    , m_core(*this, m_erp, m_turnstile, *this)
+    , m_ports(std::move(ports))
+    , m_core(*this, *m_ports.Erp, *m_ports.Turnstile, *this)
     , m_wake(new QTimer(this))
 {
     m_clock.start();
@@ -71,10 +72,10 @@ void TSyncEngine::Stop()
 
 // ---------------------------------------------------------------- service
 
-TSyncService::TSyncService(QObject *parent)
+TSyncService::TSyncService(TSyncPorts ports, QObject *parent)
     : QObject(parent)
     , m_thread(new QThread)
-    , m_engine(new TSyncEngine)
+    , m_engine(new TSyncEngine(std::move(ports)))
 {
     qRegisterMetaType<TSyncTrayState>("TSyncTrayState");
     m_thread->setObjectName(QStringLiteral("sync-engine"));

@@ -4,10 +4,8 @@
 // of their own. Nothing here waits on a window, and nothing a window does
 // holds the cycle up: commands come in as queued calls, and what a window
 // shows goes out as signals.
-#include "erp/erp_reader.h"
-#include "sync/mysql_connection.h"
-#include "sync/sync_core.h"
-#include "sync/turnstile_port.h"
+#include "engine/sync_core.h"
+#include "engine/sync_ports.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -16,15 +14,22 @@
 class QThread;
 class QTimer;
 
+// The two peers the engine drives. The program passes the real clients
+// (app/client_ports.h); the engine knows them only through the ports.
+struct TSyncPorts {
+    std::unique_ptr<IErpPort> Erp;
+    std::unique_ptr<ITurnstilePort> Turnstile;
+};
+
 // The engine's decisions (TSyncCore) run here on the real clock, against the
-// real clients, woken by one timer set to the next thing that is due.
+// ports it is given, woken by one timer set to the next thing that is due.
 class TSyncEngine : public QObject, private ISyncEvents, private IClock
 {
     Q_OBJECT
 public:
     static constexpr int TickMs = TSyncCore::TickMs;
 
-    explicit TSyncEngine(QObject *parent = nullptr);
+    explicit TSyncEngine(TSyncPorts ports, QObject *parent = nullptr);
     ~TSyncEngine() override;
 
     // Test seams, set before Start: the cycle's interval and the bound of
@@ -90,9 +95,7 @@ private:
     void OnLog(const QString &line) override;
 
     QElapsedTimer m_clock;
-    TMySqlConnection m_mysql;
-    TMySqlTurnstilePort m_turnstile{m_mysql};
-    TErpReader m_erp;
+    TSyncPorts m_ports;
     TSyncCore m_core;
     QTimer *m_wake = nullptr;
 };
@@ -102,7 +105,7 @@ class TSyncService : public QObject
 {
     Q_OBJECT
 public:
-    explicit TSyncService(QObject *parent = nullptr);
+    explicit TSyncService(TSyncPorts ports, QObject *parent = nullptr);
     // Shuts down with a short wait; see Shutdown.
     ~TSyncService() override;
 

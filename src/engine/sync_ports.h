@@ -3,7 +3,7 @@
 // engine's thread passes the turnstile's MySQL connection, the ERP's Firebird
 // attachment and the steady clock; the simulation passes fakes and a virtual
 // clock.
-#include "uikit/kr_error.h"
+#include "base/kr_error.h"
 
 #include <QString>
 #include <QStringList>

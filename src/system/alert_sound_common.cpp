@@ -1,4 +1,4 @@
-#include "uikit/alert_sound.h"
+#include "system/alert_sound.h"
 
 #include <system_error>
 

@@ -1,7 +1,7 @@
-#include "uikit/kr_alert_sound.h"
+#include "system/kr_alert_sound.h"
 
+#include "system/alert_sound.h"
 #include "system/app_env.h"
-#include "uikit/alert_sound.h"
 
 void PlayAlertSound(unsigned char kind)
 {

@@ -1,6 +1,6 @@
-#include "uikit/kr_message.h"
+#include "system/kr_message.h"
 
-#include "uikit/kr_alert_sound.h"
+#include "system/kr_alert_sound.h"
 
 #include <QDebug>
 

@@ -1,4 +1,4 @@
-#include "sync/mysql_connection.h"
+#include "turnstile/mysql_connection.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -212,4 +212,65 @@ void TMySqlConnection::Fail()
 quint64 TMySqlConnection::ThreadId() const
 {
     return m_handle ? quint64(mysql_thread_id(m_handle)) : 0;
+}
+
+// By the code alone: the client's English text is never read.
+TFailureKind TMySqlError::Kind(TFailureStage stage) const
+{
+    switch (m_code) {
+    case CR_CONNECTION_ERROR:
+    case CR_CONN_HOST_ERROR:
+    case CR_IPSOCK_ERROR:
+    case CR_SOCKET_CREATE_ERROR:
+        return TFailureKind::Unreachable;
+    case CR_UNKNOWN_HOST:
+        return TFailureKind::UnknownHost;
+    case CR_SERVER_LOST:
+    case CR_SERVER_LOST_EXTENDED:
+        // During the handshake the server took the connection and then said
+        // nothing useful: to the user that is a server that does not answer.
+        return stage == TFailureStage::Connect ? TFailureKind::Unreachable : TFailureKind::Lost;
+    case CR_SERVER_GONE_ERROR:
+    case ER_CONNECTION_KILLED:
+    case ER_NET_READ_INTERRUPTED:
+        return TFailureKind::Lost;
+    case ER_SERVER_SHUTDOWN:
+        return TFailureKind::DatabaseShutDown;
+    case ER_ACCESS_DENIED_ERROR:
+    case ER_ACCESS_DENIED_NO_PASSWORD_ERROR:
+        return TFailureKind::Login;
+    case ER_HOST_NOT_PRIVILEGED:
+    case ER_HOST_IS_BLOCKED:
+        return TFailureKind::HostRefused;
+    case ER_DBACCESS_DENIED_ERROR:
+        return TFailureKind::DatabaseDenied;
+    case ER_BAD_DB_ERROR:
+        return TFailureKind::UnknownDatabase;
+    case ER_NO_SUCH_TABLE:
+        return TFailureKind::TableMissing;
+    case ER_BAD_FIELD_ERROR:
+        return TFailureKind::ColumnMissing;
+    case ER_TABLEACCESS_DENIED_ERROR:
+    case ER_COLUMNACCESS_DENIED_ERROR:
+    case ER_SPECIFIC_ACCESS_DENIED_ERROR:
+    case ER_OPTION_PREVENTS_STATEMENT:
+        return TFailureKind::PermissionDenied;
+    case ER_LOCK_WAIT_TIMEOUT:
+    case ER_LOCK_DEADLOCK:
+        return TFailureKind::Busy;
+    case ER_CON_COUNT_ERROR:
+    case ER_TOO_MANY_USER_CONNECTIONS:
+        return TFailureKind::Overloaded;
+    case ER_QUERY_INTERRUPTED:
+    case ER_STATEMENT_TIMEOUT:
+        return TFailureKind::TimedOut;
+    case CR_SSL_CONNECTION_ERROR:
+        return TFailureKind::SecureChannel;
+    case CR_AUTH_PLUGIN_CANNOT_LOAD:
+        return TFailureKind::AuthPlugin;
+    default:
+        break;
+    }
+    // The server's own codes: it answered, and said no to the statement.
+    return m_code >= 1000 && m_code < 2000 ? TFailureKind::Refused : TFailureKind::Unknown;
 }

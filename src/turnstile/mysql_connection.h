@@ -1,7 +1,8 @@
 #pragma once
 // The turnstile's MySQL connection: an owner of one Connector/C handle, opened
 // with the "Key=Value" entries of the [MySQL] settings section.
-#include "uikit/kr_error.h"
+#include "base/kr_error.h"
+#include "engine/failure_kind.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,13 +10,14 @@
 struct st_mysql;
 
 // A failure reported by the MySQL client; the message is the client's text.
-class TMySqlError : public KrError
+class TMySqlError : public KrError, public IClassifiedFailure
 {
 public:
     TMySqlError(const QString &message, unsigned int code, bool connectionLost)
         : KrError(message), m_code(code), m_connectionLost(connectionLost) {}
     unsigned int Code() const noexcept { return m_code; }
     bool IsConnectionLost() const noexcept { return m_connectionLost; }
+    TFailureKind Kind(TFailureStage stage) const override;
 
 private:
     unsigned int m_code;

@@ -1,12 +1,16 @@
 #pragma once
 // The engine's view of the turnstile's MySQL connection.
-#include "sync/mysql_connection.h"
-#include "sync/sync_ports.h"
-#include "sync/turnstile_settings.h"
+#include "engine/sync_ports.h"
+#include "turnstile/mysql_connection.h"
+#include "turnstile/turnstile_settings.h"
+
+#include <memory>
 
 class TMySqlTurnstilePort : public ITurnstilePort
 {
 public:
+    // With a connection of its own (the engine's), or one the caller owns.
+    TMySqlTurnstilePort() : m_owned(std::make_unique<TMySqlConnection>()), m_connection(*m_owned) {}
     explicit TMySqlTurnstilePort(TMySqlConnection &connection) : m_connection(connection) {}
     bool Connected() const override { return m_connection.Connected(); }
     void Reconnect() override
@@ -49,6 +53,7 @@ private:
         m_lastThreadId = id;
     }
 
+    std::unique_ptr<TMySqlConnection> m_owned;
     TMySqlConnection &m_connection;
     quint64 m_lastThreadId = 0;
     int m_restarts = 0;

@@ -1,8 +1,8 @@
-#include "sync/turnstile_settings.h"
+#include "turnstile/turnstile_settings.h"
 
+#include "base/kr_error.h"
+#include "base/kr_inifile.h"
 #include "system/app_env.h"
-#include "erp/kr_inifile.h"
-#include "uikit/kr_error.h"
 
 #include <QFileInfo>
 

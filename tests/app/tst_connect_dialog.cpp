@@ -1,17 +1,17 @@
 // The full ERP connection dialog, offscreen: the advanced area, the enabling
 // rules, the connection test against the private Firebird server, the ping,
 // the maintenance-tool button, the keys, the theme and the trace points.
-#include "system/app_env.h"
-#include "erp/kr_database_formconnect.h"
-#include "support/connect_form.h"
-#include "erp/kr_inifile.h"
+#include "app/kr_database_formconnect.h"
+#include "base/kr_guard.h"
+#include "base/kr_inifile.h"
+#include "base/kr_trace.h"
 #include "erp/kr_scramble.h"
+#include "support/connect_form.h"
 #include "support/db_servers.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
 #include "uikit/kr_controls.h"
-#include "uikit/kr_guard.h"
-#include "uikit/kr_message.h"
 #include "uikit/kr_theme.h"
-#include "uikit/kr_trace.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,10 +1,10 @@
 // The ERP connection prompt, offscreen: what it shows, what it enables and how
 // it closes. No database is needed.
-#include "system/app_env.h"
-#include "erp/kr_database_formconnect.h"
-#include "support/connect_form.h"
-#include "erp/kr_inifile.h"
+#include "app/kr_database_formconnect.h"
+#include "base/kr_inifile.h"
 #include "erp/kr_scramble.h"
+#include "support/connect_form.h"
+#include "system/app_env.h"
 #include "uikit/kr_controls.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 // Whole-file reads with a ceiling: what the settings store and the reseller
 // files read before they look at the content.
-#include "erp/bounded_read.h"
+#include "base/bounded_read.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,6 +1,6 @@
+#include "base/kr_cp1252.h"
+#include "base/kr_inifile.h"
 #include "support/file_bytes.h"
-#include "erp/kr_cp1252.h"
-#include "erp/kr_inifile.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "system/app_env.h"
-#include "erp/kr_inifile.h"
+#include "base/kr_inifile.h"
+#include "base/kr_trace.h"
 #include "erp/kr_revenda.h"
-#include "uikit/kr_trace.h"
+#include "system/app_env.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>

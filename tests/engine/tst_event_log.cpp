@@ -1,5 +1,5 @@
+#include "engine/event_log.h"
 #include "system/app_env.h"
-#include "sync/event_log.h"
 
 #include <QtTest>
 

@@ -1,10 +1,10 @@
 // The failure messages, classified by the clients' error codes: real ones from
 // the private servers where they are cheap to provoke, constructed ones for
 // what a test cannot provoke in a moment (a lost connection, a missing client).
+#include "engine/failure_text.h"
 #include "erp/fb_client.h"
 #include "support/db_servers.h"
-#include "sync/failure_text.h"
-#include "sync/mysql_connection.h"
+#include "turnstile/mysql_connection.h"
 
 #include <errmsg.h>
 #include <mysqld_error.h>

@@ -1,6 +1,6 @@
 // The reconciliation cycle against fakes of the turnstile, the ERP and the window.
-#include "sync/reconciliation.h"
-#include "uikit/kr_error.h"
+#include "base/kr_error.h"
+#include "engine/reconciliation.h"
 
 #include <QtTest>
 #include <functional>

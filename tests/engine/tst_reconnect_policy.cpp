@@ -1,4 +1,4 @@
-#include "sync/reconnect_policy.h"
+#include "engine/reconnect_policy.h"
 
 #include <QtTest>
 

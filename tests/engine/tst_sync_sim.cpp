@@ -5,7 +5,7 @@
 // and after the last fault the turnstile must match the ERP in bounded time.
 //   CATRACA_SIM_RUNS=N    schedules to draw (default 5000)
 //   CATRACA_SIM_SEED=S    replays one schedule, printing what happens
-#include "sync/sync_core.h"
+#include "engine/sync_core.h"
 
 #include <QtTest>
 #include <map>

@@ -1,8 +1,8 @@
 // PlayAlertSound looks for its files in the installation folder the rest of
 // the program uses, accents in the path included.
+#include "system/alert_sound.h"
 #include "system/app_env.h"
-#include "uikit/alert_sound.h"
-#include "uikit/kr_alert_sound.h"
+#include "system/kr_alert_sound.h"
 
 #include <QFile>
 #include <QDir>

@@ -1,6 +1,6 @@
 // The turnstile connection against the private MariaDB of scripts/servers.sh.
-#include "sync/mysql_connection.h"
 #include "support/db_servers.h"
+#include "turnstile/mysql_connection.h"
 
 #include <QTcpServer>
 #include <QtTest>
