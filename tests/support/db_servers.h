@@ -2,7 +2,7 @@
 // What the real-server tests share: the addresses that scripts/servers.sh
 // exports, a port nobody listens on, restarting one of the servers, and a
 // main() that tells CTest when the servers were absent.
-#include "uikit/kr_error.h"
+#include "base/kr_error.h"
 
 #include <QElapsedTimer>
 #include <QFile>
