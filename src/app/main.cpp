@@ -116,6 +116,7 @@ int RunHeadless(QCoreApplication &app)
         LogEvent(missing);
         return 1;
     }
+    LogEvent(FbClientLoadedText());
     TErpSettings erp;
     try {
         erp = DBManager.SettingsForEngine();
@@ -236,6 +237,7 @@ int main(int argc, char **argv)
         LogEvent(QStringLiteral("Programa encerrado."));
         return 1;
     }
+    LogEvent(FbClientLoadedText());
 
     TFrmPrincipal form(nullptr, false);
     g_form = &form;
