@@ -148,6 +148,9 @@ mkdir -p "$downloads"
 cp "$setup" "$downloads/"
 dl_setup=$downloads/$(basename "$setup")
 erp_folder() { mkdir -p "$drive/$1" && printf '[IBCONFIG]\r\n' >"$drive/$1/$2"; }
+# The search looks at C:\Norva*: only this run's folders may be there.
+chattr -i "$drive"/Norva* 2>/dev/null || true
+rm -rf "$drive"/Norva*
 erp_folder 'Norva Comércio' norvacomercio.ini
 # Before it in the search: a setup that lost the earlier installation's
 # folder would install here.
