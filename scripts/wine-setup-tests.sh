@@ -171,6 +171,9 @@ for f in "${alien[@]}"; do
 done
 erp_folder 'Norva Trancada' norvacomercio.ini
 chattr +i "$drive/Norva Trancada" 2>/dev/null || fail "chattr +i: the read-only folder cannot be made here"
+# Without an earlier installation a silent setup started elsewhere only
+# names what the search found.
+"$WINE" reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
 # status | arguments | the folder the program must be in ("-": in none new) | a log line
 while IFS='|' read -r want args folder logline; do
   [ -n "$want" ] || continue
@@ -190,6 +193,7 @@ while IFS='|' read -r want args folder logline; do
   [ "$ok" -eq 1 ] || setup_log | sed 's/^/    log: /' >&2
   check "from Downloads: $args -> status $status (want $want), ${folder/#-/no folder}" test "$ok" -eq 1
 done <<'TABLE'
+2|/S|-|A busca encontrou a pasta C:\Norva
 0|/S /INICIAR=NAO /D=C:\Norva Comércio|Norva Comércio|Pasta indicada (/D=): C:\Norva Comércio
 0|/S|Norva Comércio|Pasta do sistema Norva encontrada: C:\Norva Comércio
 0|/S /D=C:\Norva Comércio\|Norva Comércio|Pasta indicada (/D=): C:\Norva Comércio

@@ -102,6 +102,8 @@ VIAddVersionKey /LANG=1046 "LegalCopyright" "${COPYRIGHT}"
 !define NOT_ERP_FOLDER "A pasta $INSTDIR não é a pasta de instalação de um sistema Norva: nela não há nenhum dos arquivos de configuração (${ERPNAMES}). Escolha a pasta onde o sistema Norva está instalado."
 
 Var Found
+; "1" when the folder found is only a guess of the search under C:\Norva*
+Var Guessed
 Var Candidate
 Var Named
 Var StartWithWindows
@@ -203,6 +205,10 @@ Function FindErpFolder
   ReadRegStr $R9 HKLM "${UNINSTKEY}" "InstallLocation"
   ${If} $R9 != ""
     !insertmacro TryFolder "$R9"
+  ${EndIf}
+  StrCpy $Guessed ""
+  ${If} $Found == ""
+    StrCpy $Guessed "1"
   ${EndIf}
   StrCpy $1 "$WINDIR" 2
   ${If} $Found == ""
@@ -353,6 +359,13 @@ Function .onInit
     ${EndIf}
   ${EndIf}
   ${If} ${Silent}
+    ; Nobody confirms a guess: a machine with two Norva systems would get
+    ; the program in whichever the search met first.
+    ${If} $Named != "1"
+    ${AndIf} $Guessed == "1"
+    ${AndIf} $Found != ""
+      !insertmacro Refuse 2 "Sem /D=, a instalação silenciosa usa somente a pasta de onde o instalador foi executado ou a de uma instalação anterior deste programa. A busca encontrou a pasta $Found, que ninguém confirmou: indique-a com /D=$Found para instalar nela."
+    ${EndIf}
     Call FolderProblem
     ${If} $0 != ""
       !insertmacro Refuse $1 "$0"
