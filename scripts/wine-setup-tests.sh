@@ -119,6 +119,11 @@ check "\"Programas e Recursos\": version $version, the uninstaller in the folder
   grep -qF "\"DisplayVersion\"=\"$version\"" <<<"$uninstall"
 grep -qF '"UninstallString"="\"C:\\catraca-setup\\Norva Loca\\catraca-sync-desinstalar.exe\""' <<<"$uninstall" \
   || fail "UninstallString: $(grep UninstallString <<<"$uninstall")"
+company=$(sed -n 's/^ *VALUE "CompanyName", "\(.*\)"$/\1/p' src/app/catraca-sync.rc)
+check "\"Programas e Recursos\": publisher $company, a quiet uninstall run in place (its status reaches the caller)" \
+  grep -qF "\"Publisher\"=\"$company\"" <<<"$uninstall"
+grep -qF '"QuietUninstallString"="\"C:\\catraca-setup\\Norva Loca\\catraca-sync-desinstalar.exe\" /S _?=C:\\catraca-setup\\Norva Loca"' <<<"$uninstall" \
+  || fail "QuietUninstallString: $(grep QuietUninstallString <<<"$uninstall")"
 check "Run value as the program writes it (path with a blank in quotes, HIDE)" \
   grep -qxF '"Integração com Catracas Ovrex/Miravel"="\"C:\\catraca-setup\\Norva Loca\\catraca-sync.exe\" HIDE"' \
   < <(reg_text "$run_key")
@@ -129,7 +134,15 @@ check "the 32-bit fbclient.dll is named in the warning about the Firebird client
 printf 'x' >"$erp/Qt6Antiga.dll"
 printf 'x' >"$root/fora.txt"
 printf 'Qt6Antiga.dll\r\n..\\fora.txt\r\n' >>"$erp/catraca-sync-instalados.txt"
+# Firebird's own setup registers its folder with a closing backslash.
+firebird_key='HKLM\Software\Firebird Project\Firebird Server\Instances'
+mkdir -p "$root/Firebird_3_0"
+cp "$payload/catraca-sync.exe" "$root/Firebird_3_0/fbclient.dll"
+"$WINE" reg add "$firebird_key" /v DefaultInstance /d 'C:\catraca-setup\Firebird_3_0\' /f >/dev/null 2>&1
 status=0; run_setup "$setup" /S '/D=C:\catraca-setup\Norva Loca' || status=$?
+"$WINE" reg delete "$firebird_key" /f >/dev/null 2>&1 || true
+check "the registered Firebird's 64-bit client named with one backslash" \
+  grep -qxF 'Cliente do Firebird de 64 bits: C:\catraca-setup\Firebird_3_0\fbclient.dll' < <(setup_log)
 check "installed again over itself (status $status): its own DLLs are not in the way, a dropped one removed, nothing outside" \
   test "$status" -eq 0 -a ! -e "$erp/Qt6Antiga.dll" -a -f "$root/fora.txt" -a -f "$erp/catraca-sync.exe"
 
