@@ -215,6 +215,7 @@ done <<'TABLE'
 0|/S /D="C:\Norva Pizzaria Ltda"|Norva Pizzaria Ltda|Pasta indicada (/D=): C:\Norva Pizzaria Ltda
 0|/S /D=C:\Norva Copia|Norva Copia|Pasta indicada (/D=): C:\Norva Copia
 2|/S "/D=C:\Norva Sem Pasta"|-|A pasta C:\Norva Sem Pasta não existe
+2|/S /D=Norva Comércio|-|A pasta Norva Comércio não é um caminho completo
 2|/S /D=C:\catraca-setup\Downloads|-|A pasta C:\catraca-setup\Downloads não é a pasta de instalação de um sistema Norva
 6|/S /D=C:\Norva Trancada|-|Não é possível gravar na pasta C:\Norva Trancada
 TABLE

@@ -304,6 +304,15 @@ Function FolderProblem
     StrCpy $0 "Nenhuma pasta de sistema Norva foi encontrada nos lugares usuais. Indique a pasta onde o sistema Norva está instalado (sem assistente: /D=pasta, por exemplo /D=C:\Norva Comércio)."
     Return
   ${EndIf}
+  ; A relative folder would be taken from wherever the setup happens to run.
+  StrCpy $0 $INSTDIR 1 1
+  StrCpy $1 $INSTDIR 2
+  ${If} $0 != ":"
+  ${AndIf} $1 != "\\"
+    StrCpy $1 2
+    StrCpy $0 "A pasta $INSTDIR não é um caminho completo (como C:\Norva Comércio). Indique a pasta onde o sistema Norva está instalado com a letra da unidade."
+    Return
+  ${EndIf}
   ${IfNot} ${FileExists} "$INSTDIR\*.*"
     StrCpy $1 2
     StrCpy $0 "A pasta $INSTDIR não existe. Escolha a pasta onde o sistema Norva está instalado."
