@@ -3,7 +3,9 @@
 # connection dialog, opened by the program itself (the settings file names
 # no database), with its advanced area open, on a 1366 x 768 screen under Wine at
 # 150 % whose work area ends above a Windows 10 task bar (60 pixels at 150 %).
-# Test equipment only: the stand-in Firebird client of the Wine checks.
+# Also docs/field-menu-wine-150.png, Qt's own menu of a field (Desfazer,
+# Recortar, Copiar, Colar...). Test equipment only: the stand-in Firebird
+# client of the Wine checks.
 #   scripts/wine-connect-dialog-screenshot.sh [setup.exe]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -52,6 +54,11 @@ sleep 3
 import -display "$display" -window root docs/connect-dialog-wine-150.png
 # The task bar's place, for the reader.
 convert docs/connect-dialog-wine-150.png -fill '#202020' -draw 'rectangle 0,708 1365,767' \
-  -fill white -pointsize 14 -draw "text 12,744 'barra de tarefas (60 px a 150 %)'" docs/connect-dialog-wine-150.png
+  -font /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf -fill white -pointsize 14 -draw "text 12,744 'barra de tarefas (60 px a 150 %)'" docs/connect-dialog-wine-150.png
+# Qt's own menu of the focused field (the server's address), in Portuguese.
+xdotool key shift+F10
+sleep 2
+import -display "$display" -window root "$work/menu.png"
+convert "$work/menu.png" -crop 760x420+302+32 +repage docs/field-menu-wine-150.png
 "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
 echo "wine-connect-dialog-screenshot: docs/connect-dialog-wine-150.png"
