@@ -6,7 +6,9 @@
 # setup-finish.png ("Iniciar o programa agora", ticked), and the uninstaller's
 # setup-uninstall-confirm.png and setup-uninstall-done.png. Every key is the
 # one a technician who only presses Enter would press.
-#   scripts/setup-screenshots.sh [setup.exe]   (SETUP_SCALE=1.5 for 150 %)
+#   scripts/setup-screenshots.sh [setup.exe]
+# SETUP_SCALE=1.5: the same at 150 % (DPI-aware, drawn at 144 dpi), the names
+# ending in -144; docs/ keeps the folder and finish pages of that run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${WIN_BUILD_DIR:-build-win}
