@@ -4,11 +4,11 @@
 // "placed": where the program places it (centred on the work area), rather
 // than at the top left for a cropped image.
 //   connect_dialog_gallery collapsed|expanded [placed]
-#include "system/app_env.h"
 #include "app/app_fonts.h"
-#include "erp/kr_database_formconnect.h"
-#include "erp/kr_inifile.h"
+#include "app/kr_database_formconnect.h"
+#include "base/kr_inifile.h"
 #include "erp/kr_scramble.h"
+#include "system/app_env.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -6,7 +6,7 @@
 // design's size. The offscreen platform is given such a screen.
 #include "app/app_fonts.h"
 #include "app/form_principal.h"
-#include "erp/kr_database_formconnect.h"
+#include "app/kr_database_formconnect.h"
 #include "system/app_env.h"
 #include "uikit/kr_controls.h"
 #include "uikit/kr_dialog_form.h"
