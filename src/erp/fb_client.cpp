@@ -279,6 +279,15 @@ QString FbClientPath()
     return QString::fromStdString(platform::FbClient().path);
 }
 
+QString FbClientLoadedText()
+{
+    const platform::FbClientLoad &client = platform::FbClient();
+    QString text = QStringLiteral("Cliente do Firebird carregado: ") + QString::fromStdString(client.path);
+    if (!client.version.empty())
+        text += QStringLiteral(" (versão ") + QString::fromStdString(client.version) + QLatin1Char(')');
+    return text;
+}
+
 void SettleFbClientSignalHandlers() noexcept
 {
     const platform::FbClientLoad &client = platform::FbClient();

@@ -63,7 +63,7 @@ class TstConnectDialog : public QObject
         return form;
     }
 
-    int ScreenHeight(const TFrmKRDBConnect &form) const { return form.screen()->geometry().height(); }
+    int ScreenHeight(const TFrmKRDBConnect &form) const { return form.screen()->availableGeometry().height(); }
 
     void RequireServer()
     {
