@@ -5,7 +5,9 @@
 // call's fresh attempt, and whichever answers first is taken: a call into a
 // silence never holds the next attempt back. A few attempts at most are kept
 // in flight; one pushed out, or past its bound, is abandoned and releases
-// its handle itself when it ends.
+// its handle itself when it ends. An attempt cannot be cancelled (a Firebird
+// attach into such a peer waits until TCP gives up, hours), so once many are
+// still running the next starts only every CrowdedSpacing.
 #include "sync/sync_ports.h"
 
 #include <QString>
@@ -23,6 +25,8 @@ class TAttempts
 {
 public:
     static constexpr int MaxInFlight = 4;
+    static constexpr int MaxRunning = 16;
+    static constexpr std::chrono::seconds CrowdedSpacing{15};
 
     TAttempts() : m_shared(std::make_shared<TShared>()) {}
     ~TAttempts() { AbandonAll(); }
@@ -50,37 +54,13 @@ public:
         }
         if (auto ready = Take())
             return ready;
-        if (int(m_inFlight.size()) >= MaxInFlight) {
-            Abandon(*m_inFlight.front());
-            m_inFlight.pop_front();
-        }
-        auto fresh = std::make_shared<TAttempt>();
-        fresh->key = key;
-        fresh->started = now;
-        m_inFlight.push_back(fresh);
-        std::thread([shared = m_shared, fresh, connect = std::move(connect)] {
-            std::shared_ptr<Handle> result;
-            std::exception_ptr error;
-            try {
-                result = connect();
-            } catch (...) {
-                error = std::current_exception();
-            }
-            std::unique_lock lock(shared->mutex);
-            fresh->finished = true;
-            if (fresh->abandoned) {
-                lock.unlock();
-                return; // result, if any, is released here, on this thread
-            }
-            fresh->result = std::move(result);
-            fresh->error = error;
-            shared->done.notify_all();
-        }).detach();
-
-        m_shared->done.wait_for(lock, patience, [&] { return fresh->finished || Ready(); });
+        std::shared_ptr<TAttempt> fresh;
+        if (m_shared->running < MaxRunning || now - m_lastStart >= CrowdedSpacing)
+            fresh = Start(key, std::move(connect), now);
+        m_shared->done.wait_for(lock, patience, [&] { return (fresh && fresh->finished) || Ready(); });
         if (auto ready = Take())
             return ready;
-        if (fresh->finished) {
+        if (fresh && fresh->finished) {
             m_inFlight.remove(fresh);
             std::rethrow_exception(fresh->error);
         }
@@ -101,6 +81,7 @@ private:
     struct TShared {
         std::mutex mutex;
         std::condition_variable done;
+        int running = 0;
     };
     struct TAttempt {
         QString key;
@@ -110,6 +91,42 @@ private:
         std::shared_ptr<Handle> result;
         std::exception_ptr error;
     };
+
+    // Under the lock.
+    std::shared_ptr<TAttempt> Start(const QString &key, std::function<std::shared_ptr<Handle>()> connect,
+                                    Clock::time_point now)
+    {
+        if (int(m_inFlight.size()) >= MaxInFlight) {
+            Abandon(*m_inFlight.front());
+            m_inFlight.pop_front();
+        }
+        auto fresh = std::make_shared<TAttempt>();
+        fresh->key = key;
+        fresh->started = now;
+        m_inFlight.push_back(fresh);
+        m_lastStart = now;
+        ++m_shared->running;
+        std::thread([shared = m_shared, fresh, connect = std::move(connect)] {
+            std::shared_ptr<Handle> result;
+            std::exception_ptr error;
+            try {
+                result = connect();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            std::unique_lock lock(shared->mutex);
+            --shared->running;
+            fresh->finished = true;
+            if (fresh->abandoned) {
+                lock.unlock();
+                return; // result, if any, is released here, on this thread
+            }
+            fresh->result = std::move(result);
+            fresh->error = error;
+            shared->done.notify_all();
+        }).detach();
+        return fresh;
+    }
 
     bool Ready() const
     {
@@ -144,4 +161,5 @@ private:
 
     std::shared_ptr<TShared> m_shared;
     std::list<std::shared_ptr<TAttempt>> m_inFlight;
+    Clock::time_point m_lastStart;
 };

@@ -25,9 +25,10 @@
 //     cap), so an ERP that is slow but answering is not cancelled forever.
 //  5. An attach or a connection into a peer that accepted and went silent
 //     never holds the next attempt back: a fresh one starts beside it every
-//     few seconds and the first to answer is taken, so the program is back
-//     within 5 s of the peer answering again (a call already running on a
-//     connection that goes silent ends at its own bound first).
+//     4 s and the first to answer is taken, so the program is back within
+//     5 s of the peer answering again. (A call already running on a
+//     connection that goes silent ends at its own bound first; after 16
+//     attempts that never ended, a fresh one starts every 15 s.)
 //  6. The turnstile connection is checked on every tick while the ERP is
 //     lost, so it neither idles out nor raises a false alarm on the ERP's
 //     return; a check that fails is given one reconnection before the
