@@ -159,7 +159,7 @@ void TMySqlConnection::Open()
     const auto bound = std::chrono::seconds(ConnectTimeoutSeconds + ReadWriteTimeoutSeconds);
     const std::shared_ptr<THandle> connected = m_attempts->Get(
         Params.join(QLatin1Char('\n')), [params = Params] { return Connect(params); },
-        std::min<std::chrono::milliseconds>(Patience, bound), bound);
+        std::min<std::chrono::milliseconds>(AttemptPatience, bound), bound);
     m_handle = std::exchange(connected->handle, nullptr);
     m_lost = false;
 }

@@ -1,10 +1,8 @@
 #pragma once
 // The turnstile's MySQL connection: an owner of one Connector/C handle, opened
 // with the "Key=Value" entries of the [MySQL] settings section.
-#include "sync/sync_ports.h"
 #include "uikit/kr_error.h"
 
-#include <chrono>
 #include <memory>
 
 #include <QString>
@@ -49,11 +47,10 @@ public:
     // True after a statement found the server gone; the connection has then
     // been closed. Cleared by Open and Close.
     bool ConnectionLost() const { return m_lost; }
-    // Nothing happens when already connected. Waits Patience at most: a
-    // connection still being made then goes on beside the next Open's, and
-    // the first to answer is taken (TCallTimedOut meanwhile).
+    // Nothing happens when already connected. Waits AttemptPatience at
+    // most: a connection still being made then goes on beside the next
+    // Open's, and the first to answer is taken (TCallTimedOut meanwhile).
     void Open();
-    std::chrono::milliseconds Patience = AttemptPatience;
     void Close();
     // Statements run through ExecuteDirect keep no result open, so there is
     // nothing to close; kept so callers can follow the usual close sequence.
