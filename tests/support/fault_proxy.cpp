@@ -12,6 +12,10 @@
 //                 go silent both ways
 //   partition     every open connection goes silent both ways: no FIN, no
 //                 RST, the data is swallowed (they stay dead after "pass")
+//   silentafter T once client data holding the text T has passed and the
+//                 server's answer to it has reached the client, that
+//                 connection goes silent both ways and new ones are
+//                 blackholed (until "pass")
 //   drop N        every N-th new connection is closed at once (0: none)
 //   reset         every open connection is reset
 // It ends when standard input closes.
@@ -52,8 +56,11 @@ public:
             m_blackhole = false;
             m_acceptSilent = false;
             m_dropEvery = 0;
+            m_silentAfter.clear();
         } else if (verb == u"blackhole") {
             m_blackhole = true;
+        } else if (verb == u"silentafter") {
+            m_silentAfter = line.section(QLatin1Char(' '), 1).toUtf8();
         } else if (verb == u"acceptsilent") {
             m_acceptSilent = true;
         } else if (verb == u"partition") {
@@ -98,18 +105,23 @@ private:
             link->server = new QTcpSocket(this);
             connect(link->server, &QTcpSocket::disconnected, this, [this, link] { Drop(link); });
             connect(link->server, &QTcpSocket::errorOccurred, this, [this, link] { Drop(link); });
-            connect(client, &QTcpSocket::readyRead, this, [link] { Forward(*link, link->client, link->server); });
-            connect(link->server, &QTcpSocket::readyRead, this, [link] { Forward(*link, link->server, link->client); });
-            connect(link->server, &QTcpSocket::connected, this, [link] { Forward(*link, link->client, link->server); });
+            connect(client, &QTcpSocket::readyRead, this, [this, link] { Forward(*link, link->client, link->server); });
+            connect(link->server, &QTcpSocket::readyRead, this, [this, link] { Forward(*link, link->server, link->client); });
+            connect(link->server, &QTcpSocket::connected, this, [this, link] { Forward(*link, link->client, link->server); });
             link->server->connectToHost(m_host, m_port);
         }
     }
 
-    static void Forward(Link &link, QTcpSocket *from, QTcpSocket *to)
+    void Forward(Link &link, QTcpSocket *from, QTcpSocket *to)
     {
         if (!to || to->state() != QAbstractSocket::ConnectedState)
             return; // kept in from's buffer until the other side is there
         const QByteArray data = from->readAll();
+        if (from == link.client && !m_silentAfter.isEmpty() && data.contains(m_silentAfter)) {
+            m_silentAfter.clear();
+            m_blackhole = true;
+            link.silentAfterAnswer = true;
+        }
         if (!link.silent)
             to->write(data);
         if (link.silentAfterAnswer && from == link.server)
@@ -137,6 +149,7 @@ private:
     std::list<std::shared_ptr<Link>> m_links;
     bool m_blackhole = false;
     bool m_acceptSilent = false;
+    QByteArray m_silentAfter;
     int m_dropEvery = 0;
     int m_accepted = 0;
 };
