@@ -122,7 +122,10 @@ TCause FirebirdCause(const TFbError &error, TFailureStage stage)
         return TCause::DatabaseShutDown;
     if (any({isc_cancelled}))
         return TCause::TimedOut;
-    if (any({isc_network_error, isc_net_connect_err, isc_unavailable}))
+    // A connection the peer closes before the server's first answer (a
+    // port forwarder whose server is down, a server that dies at once)
+    // comes back as a rejected connection.
+    if (any({isc_network_error, isc_net_connect_err, isc_unavailable, isc_connect_reject}))
         return stage == TFailureStage::Connect ? TCause::Unreachable : TCause::Lost;
     if (any({isc_net_read_err, isc_net_write_err, isc_att_shutdown, isc_conn_lost, isc_lost_db_connection,
              isc_bad_db_handle}))
