@@ -1,8 +1,8 @@
 // The program against servers whose hosts misbehave: every connection goes
 // through the project's fault proxy (tests/support/fault_proxy.cpp) in front
-// of the private Firebird and MariaDB servers. The window must keep answering,
-// the turnstile must converge, and the program must end on time, whatever the
-// peers do.
+// of the private Firebird and MariaDB servers. The window must keep answering
+// and the turnstile must converge, whatever the peers do. The built program's
+// own answers to silent peers are the end-to-end suite's (tst_end_to_end).
 #include "system/app_env.h"
 #include "app/form_principal.h"
 #include "erp/kr_database.h"
@@ -21,7 +21,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <csignal>
 #include <memory>
 
 namespace {
@@ -80,16 +79,11 @@ private slots:
 
     void windowAnswersWhileEitherPeerIsDead();
     void convergesWithEveryFourthTurnstileConnectionDropped();
-    void sigtermWithASilentPeerEndsWithinThreeSeconds_data();
-    void sigtermWithASilentPeerEndsWithinThreeSeconds();
-    void erpSilentDuringItsAttachIsLeftBehind();
 
 private:
     // The installation's settings files, both servers reached through the proxies.
     void WriteSettings(const QString &folder);
     void StartConnected();
-    // The built program in an installation folder of its own, synchronised.
-    void StartInstalled(QTemporaryDir &install, QProcess &program, const QString &argument);
     bool Synchronised() const
     {
         return m_form->CurrentTrayState() == TSyncTrayState::Synchronised
@@ -164,21 +158,6 @@ void TestFaults::StartConnected()
     QVERIFY(m_form->ConfiguracaoCarregada());
     m_form->BtnConectarClick();
     QTRY_VERIFY_WITH_TIMEOUT(Synchronised(), 20000);
-}
-
-void TestFaults::StartInstalled(QTemporaryDir &install, QProcess &program, const QString &argument)
-{
-    QVERIFY(QFile::copy(Env("CATRACA_BINARY"), install.filePath(QStringLiteral("catraca-sync"))));
-    WriteSettings(install.path());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("CATRACA_STARTUP_WAIT_MS"), QStringLiteral("0"));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    program.setProcessEnvironment(env);
-    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    program.start(install.filePath(QStringLiteral("catraca-sync")), {argument});
-    QVERIFY(program.waitForStarted());
-    QVERIFY2(QTest::qWaitFor([] { return dbtest::TurnstileRows() == QStringLiteral("10:0 12:0 14:0"); }, 20000),
-             qPrintable(dbtest::TurnstileRows()));
 }
 
 void TestFaults::windowAnswersWhileEitherPeerIsDead()
@@ -263,88 +242,6 @@ void TestFaults::convergesWithEveryFourthTurnstileConnectionDropped()
         QTest::qWait(2000);
         QCOMPARE(dbtest::TurnstileRows(), open.join(QLatin1Char(' ')));
     }
-}
-
-void TestFaults::sigtermWithASilentPeerEndsWithinThreeSeconds_data()
-{
-    QTest::addColumn<bool>("erp");
-    QTest::addColumn<QString>("argument");
-    QTest::newRow("ERP, window") << true << "HIDE";
-    QTest::newRow("turnstile, window") << false << "HIDE";
-    QTest::newRow("ERP, headless") << true << "--headless";
-}
-
-void TestFaults::sigtermWithASilentPeerEndsWithinThreeSeconds()
-{
-    QFETCH(bool, erp);
-    QFETCH(QString, argument);
-    if (Env("CATRACA_BINARY").isEmpty())
-        QSKIP("CATRACA_BINARY is not set");
-    QTemporaryDir install;
-    QProcess program;
-    StartInstalled(install, program, argument);
-    if (QTest::currentTestFailed())
-        return;
-
-    TFaultProxy &proxy = erp ? *m_erpProxy : *m_turnstileProxy;
-    QVERIFY(proxy.Command(QStringLiteral("blackhole")));
-    QVERIFY(proxy.Command(QStringLiteral("partition")));
-    bool ok = false;
-    dbtest::ServersScriptOutput({QStringLiteral("fb-sql"), QStringLiteral("INSERT INTO COMANDAS VALUES (41, 5);")}, &ok);
-    QVERIFY(ok);
-    // Long enough for the next cycle to be inside a call that waits on the
-    // silent peer.
-    QTest::qWait(4000);
-    QCOMPARE(program.state(), QProcess::Running);
-    QElapsedTimer clock;
-    clock.start();
-    ::kill(pid_t(program.processId()), SIGTERM);
-    QVERIFY(program.waitForFinished(10000));
-    qInfo("ended %lld ms after SIGTERM", clock.elapsed());
-    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
-    proxy.Command(QStringLiteral("pass"));
-}
-
-void TestFaults::erpSilentDuringItsAttachIsLeftBehind()
-{
-    if (Env("CATRACA_BINARY").isEmpty())
-        QSKIP("CATRACA_BINARY is not set");
-    QTemporaryDir install;
-    QProcess program;
-    StartInstalled(install, program, QStringLiteral("--headless"));
-    if (QTest::currentTestFailed())
-        return;
-
-    // The attachment is cut; every new one is accepted, then never answered.
-    QVERIFY(m_erpProxy->Command(QStringLiteral("acceptsilent")));
-    QVERIFY(m_erpProxy->Command(QStringLiteral("reset")));
-    bool ok = false;
-    dbtest::ServersScriptOutput({QStringLiteral("fb-sql"), QStringLiteral("INSERT INTO COMANDAS VALUES (42, 5);")}, &ok);
-    QVERIFY(ok);
-    // One re-attach runs into the silence and is given up at its bound
-    // (10 s connect time-out plus 10 s); then the host answers again.
-    QTest::qWait(26000);
-    QCOMPARE(dbtest::TurnstileRows(), QStringLiteral("10:0 12:0 14:0"));
-    QVERIFY(m_erpProxy->Command(QStringLiteral("pass")));
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY2(QTest::qWaitFor([] { return dbtest::TurnstileRows() == QStringLiteral("10:0 12:0 14:0 42:0"); }, 40000),
-             qPrintable(dbtest::TurnstileRows()));
-    qInfo("ERP answering again: synchronised after %lld ms", clock.elapsed());
-
-    // Silent again, and the end is asked for while a re-attach waits.
-    QVERIFY(m_erpProxy->Command(QStringLiteral("acceptsilent")));
-    QVERIFY(m_erpProxy->Command(QStringLiteral("reset")));
-    QTest::qWait(8000);
-    QCOMPARE(program.state(), QProcess::Running);
-    clock.restart();
-    ::kill(pid_t(program.processId()), SIGTERM);
-    QVERIFY(program.waitForFinished(10000));
-    qInfo("ended %lld ms after SIGTERM", clock.elapsed());
-    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(program.exitCode(), 0);
 }
 
 QTEST_MAIN(TestFaults)
