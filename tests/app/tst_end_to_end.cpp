@@ -197,7 +197,10 @@ void TestEndToEnd::VerifyEndsOnTime(QProcess &process)
     QVERIFY2(clock.elapsed() < EndWithinMs, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
-    QVERIFY2(Log().mid(logBefore).trimmed().endsWith("Programa encerrado."), Log().mid(logBefore).constData());
+    const QByteArray log = Log().mid(logBefore);
+    QVERIFY2(log.trimmed().endsWith("Programa encerrado."), log.constData());
+    if (Windows())
+        QVERIFY2(log.contains("Fim da sessão do Windows"), log.constData());
 }
 
 QByteArray TestEndToEnd::Log() const
@@ -360,10 +363,12 @@ void TestEndToEnd::secondStartEndsAtOnceWhileTheFirstSyncs()
     QCOMPARE(second.exitCode(), 0);
     qInfo("second start ended after %lld ms", clock.elapsed());
     QCOMPARE(m_program->state(), QProcess::Running);
-    QVERIFY(WaitForLog(0, QStringLiteral("O programa foi aberto novamente"), 5000));
     FbSql(QStringLiteral("INSERT INTO COMANDAS VALUES (30, 7);"));
     QVERIFY2(WaitForTurnstile(QStringLiteral("-5:0 10:0 12:0 14:0 20:0 30:0 99:1"), TwoCyclesMs + ConvergeSlackMs),
              qPrintable(m_lastSeen));
+    // The window comes forward; without one there is nothing to bring.
+    if (Program() != QLatin1String("headless"))
+        QVERIFY(WaitForLog(0, QStringLiteral("O programa foi aberto novamente"), 5000));
 }
 
 void TestEndToEnd::lostCommitAnswerThenTheSameTabReopened()
