@@ -108,7 +108,7 @@ wine_fbclient_bridge() { # folder
   if [ "$(cat "$dir/bridge.stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$dir/fbclient.dll" ]; then
     work=$(mktemp -d)
     if ! gcc -c -O2 -fPIC -Wall -Werror tests/wine/fbclient_bridge.c -o "$work/bridge.o" ||
-       ! "$winegcc" -shared tests/wine/fbclient_bridge.spec "$work/bridge.o" -o "$work/fbclient.dll" -ldl -lpthread ||
+       ! "$winegcc" -shared tests/wine/fbclient_bridge.spec "$work/bridge.o" -o "$work/fbclient.dll" -ldl ||
        ! "$MINGW_CXX" -std=c++20 -O1 -Wall -Isrc -I"$WINE_INCLUDE" tests/wine/fbclient_bridge_probe.cpp \
            src/erp/fb_library_common.cpp src/erp/fb_loader_win.cpp src/system/wide_text_common.cpp \
            -o "$dir/fbclient_bridge_probe.exe" -static; then
@@ -132,4 +132,7 @@ wine_fbclient_bridge() { # folder
     exit 1
   fi
   sed 's/^/  /' "$log"
+  # The probe ran without a display; Wine's desktop would keep that for the
+  # programs started after it.
+  "$WINESERVER" -k 2>/dev/null || true
 }

@@ -16,7 +16,6 @@
 #include <ibase.h>
 
 #include <dlfcn.h>
-#include <pthread.h>
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
@@ -74,30 +73,37 @@ static int load_native(void)
     return 1;
 }
 
+/* Wine's own SIGINT/SIGTERM handlers, as they were when the bridge loaded:
+ * the native client installs its own on its first attachment. They are put
+ * back after every attach, and before one too, in case an earlier attach
+ * never returned. No lock: an attach to a silent server may never return. */
+static struct sigaction wine_int, wine_term;
+
+static void restore_wine_signals(void)
+{
+    sigaction(SIGINT, &wine_int, NULL);
+    sigaction(SIGTERM, &wine_term, NULL);
+}
+
 /* A bridge that cannot reach the native client refuses to load, so the
  * program's loader reports it instead of a call failing later. */
 int WINAPI DllMain(void *instance, unsigned reason, void *reserved)
 {
     (void)instance;
     (void)reserved;
-    return reason != 1 /* DLL_PROCESS_ATTACH */ || load_native();
+    if (reason != 1 /* DLL_PROCESS_ATTACH */)
+        return 1;
+    sigaction(SIGINT, NULL, &wine_int);
+    sigaction(SIGTERM, NULL, &wine_term);
+    return load_native();
 }
-
-/* The native client installs its SIGINT/SIGTERM handlers on its first
- * attachment; Wine's own are put back. */
-static pthread_mutex_t signal_lock = PTHREAD_MUTEX_INITIALIZER;
 
 ISC_STATUS WINAPI b_attach_database(ISC_STATUS *status, short length, const ISC_SCHAR *name, isc_db_handle *db,
                                     short dpb_length, const ISC_SCHAR *dpb)
 {
-    struct sigaction before_int, before_term;
-    pthread_mutex_lock(&signal_lock);
-    sigaction(SIGINT, NULL, &before_int);
-    sigaction(SIGTERM, NULL, &before_term);
+    restore_wine_signals();
     const ISC_STATUS result = n_isc_attach_database(status, length, name, db, dpb_length, dpb);
-    sigaction(SIGINT, &before_int, NULL);
-    sigaction(SIGTERM, &before_term, NULL);
-    pthread_mutex_unlock(&signal_lock);
+    restore_wine_signals();
     return result;
 }
 
