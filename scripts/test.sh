@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, builds, starts the private
-# database servers, runs CTest, cross-builds the Windows program and its setup
-# (its Qt and Connector/C are built once per machine into a cache, 35 min
-# the first time, beside the native build and CTest), runs the Windows checks
-# under Wine with the fuzz targets (scripts/fuzz.sh) beside them, stops the
-# servers. A Windows step that cannot run fails the whole run.
+# Runs every test: checks the layers of src/, installs what is missing,
+# builds, starts the private database servers, runs CTest, cross-builds the
+# Windows program and its setup (its Qt and Connector/C are built once per
+# machine into a cache, 35 min the first time, beside the native build and
+# CTest), runs the Windows checks under Wine with the fuzz targets
+# (scripts/fuzz.sh) beside them, stops the servers. A Windows step that
+# cannot run fails the whole run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# ---- begin: what this run puts in /tmp goes into one folder, removed at the end
+run_tmp=$(mktemp -d /tmp/catraca-test-XXXXXX)
+trap 'rm -rf "$run_tmp"' EXIT
+touch "$run_tmp/started"
+export TMPDIR=$run_tmp WINE_APP_DIR=${WINE_APP_DIR:-$run_tmp/wine-app}
+# ---- end: what this run puts in /tmp
 scripts/install-deps.sh
 BUILD_DIR=${BUILD_DIR:-build}
 export BUILD_DIR
 status=0
+# The folders of src/ are layers that include only downward.
+scripts/check-layers.sh || status=1
 run_started=$(date +%s)
 elapsed() { local s=$(( $(date +%s) - $1 )); echo "$((s / 60)) min $((s % 60)) s"; }
 # On a fresh machine Qt for Windows is most of the run: it starts at once, at
@@ -20,7 +29,7 @@ elapsed() { local s=$(( $(date +%s) - $1 )); echo "$((s / 60)) min $((s % 60)) s
 win_deps_log=$(mktemp /tmp/catraca-win-deps-XXXXXX.log)
 scripts/win-deps.sh >"$win_deps_log" 2>&1 &
 win_deps_pid=$!
-export CATRACA_SERVERS_DIR=${CATRACA_SERVERS_DIR:-$(mktemp -d /tmp/catraca-test-XXXXXX)}
+export CATRACA_SERVERS_DIR=${CATRACA_SERVERS_DIR:-$run_tmp/servers}
 # The tests on the servers take turns on them. Two of the longest, tst_faults
 # and the end-to-end suite on the window program (about 4 min together), get
 # a second pair of their own, ten ports up, so that they run beside the others.
@@ -30,8 +39,15 @@ stop_servers() {
   CATRACA_SERVERS_DIR=$faults_servers scripts/servers.sh stop || true
 }
 cleanup() {
-  kill "$win_deps_pid" 2>/dev/null || true
+  kill "$win_deps_pid" ${fuzz_pid:-} 2>/dev/null || true
   [ ! -x scripts/servers.sh ] || stop_servers
+  # The logs, the servers' state (unless the caller chose its folder), what
+  # the tests left in TMPDIR, and the instance locks of the installation
+  # folders they made (in /tmp whatever TMPDIR says) that nobody holds now.
+  rm -f "$win_deps_log" "${faults_log:-}" "${fuzz_log:-}"
+  find /tmp -maxdepth 1 -name 'catraca-sync-*.lock' -newer "$run_tmp/started" \
+    -exec flock -n {} rm -f {} \; 2>/dev/null || true
+  rm -rf "$run_tmp"
 }
 trap cleanup EXIT
 scripts/build.sh
@@ -55,6 +71,9 @@ wait "$faults_pid" || status=1
 cat "$faults_log"
 rm -f "$faults_log"
 echo "test: the native build and CTest ended $(elapsed "$run_started") after the start"
+# ---- begin: every command the README shows, against a demo of its own
+scripts/check-readme-commands.sh || status=1
+# ---- end: every command the README shows
 # The libFuzzer targets, built apart by clang, each running a bounded time
 # (20 s here; 30 s when scripts/fuzz.sh runs alone): they keep one core busy
 # beside the rest of the Qt build on a fresh machine, or beside the Wine

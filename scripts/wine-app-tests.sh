@@ -260,7 +260,9 @@ if root_sql "INSTALL SONAME 'auth_ed25519'" 2>/dev/null || root_sql "select 1 fr
       fail "the ed25519 login did not write"; grep -i 'plugin\|catraca' "$ed/catraca-sync.log" | tail -n 3 >&2
     fi
     # Killed, not ended: the lock goes with the process, and the next start
-    # of the same installation comes up as the first.
+    # of the same installation comes up as the first. Disowned first, so that
+    # bash does not report the kill with a "Killed" line as if it were a crash.
+    disown "$program" 2>/dev/null || true
     kill -9 "$program" 2>/dev/null
     finish "$program" 10 || true
     start "$ed"

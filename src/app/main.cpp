@@ -1,25 +1,28 @@
-#include "system/app_env.h"
 #include "app/app_fonts.h"
+#include "app/client_ports.h"
 #include "app/console_noise.h"
 #include "app/form_principal.h"
+#include "app/kr_database_formconnect.h"
 #include "app/product_detection.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
+#include "engine/event_log.h"
+#include "engine/sync_engine.h"
 #include "erp/fb_client.h"
 #include "erp/kr_database.h"
-#include "erp/kr_database_formconnect.h"
-#include "sync/event_log.h"
-#include "sync/sync_engine.h"
-#include "sync/turnstile_settings.h"
+#include "system/app_env.h"
 #include "system/autostart.h"
+#include "system/kr_message.h"
+#include "turnstile/turnstile_settings.h"
 #include "uikit/kr_dialog_form.h"
 #include "uikit/kr_error_box.h"
-#include "uikit/kr_message.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -116,6 +119,7 @@ int RunHeadless(QCoreApplication &app)
         LogEvent(missing);
         return 1;
     }
+    LogEvent(FbClientLoadedText());
     TErpSettings erp;
     try {
         erp = DBManager.SettingsForEngine();
@@ -134,7 +138,7 @@ int RunHeadless(QCoreApplication &app)
                      .arg(ErrorMessageOf(e), turnstile::SettingsFileName));
         return 1;
     }
-    TSyncService sync;
+    TSyncService sync(ClientPorts());
     sync.SetErpSettingsSource([] { return DBManager.SettingsForEngine(); });
     sync.Start(erp.DatabaseName, erp.Params);
     sync.ConnectTurnstile(turnstile::ArquivoConexao());
@@ -153,6 +157,24 @@ int RunStartupEntryRequest(int argc, char **argv)
         arguments.push_back(argument.toStdWString());
     return platform::RunStartupEntryRequest(
         arguments, ExecutablePath().toStdWString());
+}
+
+// Qt's own texts (a field's right-click menu, key names) in Portuguese, as
+// the rest of the program: Qt's catalogue from the program's translations
+// folder (where the Windows installation keeps it) or Qt's own (Linux).
+// Empty when loaded, else what to write in the log.
+QString UseQtPortuguese(QCoreApplication &app)
+{
+    static QTranslator translator;
+    const QString name = QStringLiteral("qtbase_pt_BR");
+    for (const QString &folder : {ExecutableFolder() + QStringLiteral("translations"),
+                                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)}) {
+        if (translator.load(name, folder)) {
+            app.installTranslator(&translator);
+            return {};
+        }
+    }
+    return QStringLiteral("Tradução do Qt (%1.qm) não encontrada: os menus próprios do Qt ficam em inglês.").arg(name);
 }
 
 bool IsHeadless(int argc, char **argv)
@@ -180,6 +202,7 @@ int main(int argc, char **argv)
         app = std::make_unique<QApplication>(argc, argv);
     if (!headless)
         UseDesignFonts();
+    const QString translationProblem = UseQtPortuguese(*app);
     // The name, not the display name: Linux window managers would append a
     // display name to every caption.
     QCoreApplication::setApplicationName(QStringLiteral("Integração com Catracas Ovrex/Miravel"));
@@ -210,6 +233,8 @@ int main(int argc, char **argv)
     InstallMessageDialog();
     InstallConnectPrompt();
     LogEvent(QStringLiteral("Programa iniciado: ") + QCoreApplication::arguments().join(QLatin1Char(' ')));
+    if (!translationProblem.isEmpty())
+        LogEvent(translationProblem);
     // During start-up the main loop is not there to end: the box or prompt
     // that is open closes, and start-up stops after it.
     OnApplicationEndRequested(gui, [] {
@@ -236,6 +261,7 @@ int main(int argc, char **argv)
         LogEvent(QStringLiteral("Programa encerrado."));
         return 1;
     }
+    LogEvent(FbClientLoadedText());
 
     TFrmPrincipal form(nullptr, false);
     g_form = &form;

@@ -1,7 +1,7 @@
 #include "erp/fb_client.h"
 
+#include "base/kr_cp1252.h"
 #include "erp/fb_library.h"
-#include "erp/kr_cp1252.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <string>
 
@@ -276,6 +277,15 @@ QString FbClientError()
 QString FbClientPath()
 {
     return QString::fromStdString(platform::FbClient().path);
+}
+
+QString FbClientLoadedText()
+{
+    const platform::FbClientLoad &client = platform::FbClient();
+    QString text = QStringLiteral("Cliente do Firebird carregado: ") + QString::fromStdString(client.path);
+    if (!client.version.empty())
+        text += QStringLiteral(" (versão ") + QString::fromStdString(client.version) + QLatin1Char(')');
+    return text;
 }
 
 void SettleFbClientSignalHandlers() noexcept
@@ -709,4 +719,50 @@ void TFbQuery::Release()
     }
     delete m_buffers;
     m_buffers = nullptr;
+}
+
+// By the codes alone: the client's English text is never read.
+TFailureKind TFbError::Kind(TFailureStage stage) const
+{
+    const auto any = [this](std::initializer_list<ISC_STATUS> codes) {
+        for (ISC_STATUS code : codes) {
+            if (HasCode(code))
+                return true;
+        }
+        return false;
+    };
+    if (m_gdsCode == ClientNotLoaded)
+        return TFailureKind::ClientMissing;
+    // The first code is often a general one ("Dynamic SQL Error",
+    // "unsuccessful metadata update"): the specific causes are looked for
+    // among all of them first.
+    if (any({isc_dsql_relation_err}))
+        return TFailureKind::TableMissing;
+    if (any({isc_dsql_field_err}))
+        return TFailureKind::ColumnMissing;
+    if (any({isc_login}))
+        return TFailureKind::Login;
+    if (any({isc_io_error, isc_io_open_err}))
+        return TFailureKind::DatabaseFileMissing;
+    if (any({isc_bad_db_format}))
+        return TFailureKind::NotADatabase;
+    if (any({isc_shutdown, isc_shutinprog}))
+        return TFailureKind::DatabaseShutDown;
+    if (any({isc_cancelled}))
+        return TFailureKind::TimedOut;
+    // A connection the peer closes before the server's first answer (a
+    // port forwarder whose server is down, a server that dies at once)
+    // comes back as a rejected connection.
+    if (any({isc_network_error, isc_net_connect_err, isc_unavailable, isc_connect_reject}))
+        return stage == TFailureStage::Connect ? TFailureKind::Unreachable : TFailureKind::Lost;
+    if (any({isc_net_read_err, isc_net_write_err, isc_att_shutdown, isc_conn_lost, isc_lost_db_connection,
+             isc_bad_db_handle}))
+        return TFailureKind::Lost;
+    if (any({isc_no_priv}))
+        return TFailureKind::PermissionDenied;
+    if (any({isc_lock_conflict, isc_deadlock}))
+        return TFailureKind::Busy;
+    if (any({isc_dsql_error}))
+        return TFailureKind::Refused;
+    return TFailureKind::Unknown;
 }

@@ -522,5 +522,5 @@ void TestEndToEnd::headlessWithoutTurnstileSettingsEnds()
     QVERIFY(WaitForLog(logBefore, QStringLiteral("Sem as configurações da catraca o programa não pode sincronizar"), 1000));
 }
 
-QTEST_GUILESS_MAIN(TestEndToEnd)
+DBTEST_GUILESS_MAIN(TestEndToEnd)
 #include "tst_end_to_end.moc"

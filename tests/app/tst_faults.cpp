@@ -3,14 +3,14 @@
 // of the private Firebird and MariaDB servers. The window must keep answering
 // and the turnstile must converge, whatever the peers do. The built program's
 // own answers to silent peers are the end-to-end suite's (tst_end_to_end).
-#include "system/app_env.h"
 #include "app/form_principal.h"
+#include "base/kr_guard.h"
+#include "engine/event_log.h"
 #include "erp/kr_database.h"
 #include "support/db_servers.h"
 #include "support/fault_proxy.h"
-#include "sync/event_log.h"
-#include "uikit/kr_guard.h"
-#include "uikit/kr_message.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -244,5 +244,5 @@ void TestFaults::convergesWithEveryFourthTurnstileConnectionDropped()
     }
 }
 
-QTEST_MAIN(TestFaults)
+DBTEST_MAIN(TestFaults)
 #include "tst_faults.moc"
