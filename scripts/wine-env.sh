@@ -110,7 +110,7 @@ wine_fbclient_bridge() { # folder
     if ! gcc -c -O2 -fPIC -Wall -Werror tests/wine/fbclient_bridge.c -o "$work/bridge.o" ||
        ! "$winegcc" -shared tests/wine/fbclient_bridge.spec "$work/bridge.o" -o "$work/fbclient.dll" -ldl ||
        ! "$MINGW_CXX" -std=c++20 -O1 -Wall -Isrc -I"$WINE_INCLUDE" tests/wine/fbclient_bridge_probe.cpp \
-           src/erp/fb_library_common.cpp src/erp/fb_loader_win.cpp src/system/wide_text_common.cpp \
+           src/erp/fb_library_common.cpp src/erp/fb_loader_win.cpp src/base/wide_text_common.cpp \
            -o "$dir/fbclient_bridge_probe.exe" -static; then
       rm -rf "$work"
       echo "$(basename "$0"): FAILED: the Firebird bridge fbclient.dll could not be built" >&2

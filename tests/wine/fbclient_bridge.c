@@ -41,6 +41,7 @@ NATIVE(isc_decode_sql_date)
 NATIVE(isc_decode_timestamp)
 NATIVE(fb_interpret)
 NATIVE(fb_cancel_operation)
+NATIVE(isc_get_client_version)
 
 static int load_native(void)
 {
@@ -70,6 +71,7 @@ static int load_native(void)
     FIND(isc_decode_timestamp)
     FIND(fb_interpret)
     FIND(fb_cancel_operation)
+    FIND(isc_get_client_version)
     return 1;
 }
 
@@ -208,4 +210,9 @@ ISC_LONG WINAPI b_interpret(ISC_SCHAR *buffer, unsigned int size, const ISC_STAT
 ISC_STATUS WINAPI b_cancel_operation(ISC_STATUS *status, isc_db_handle *db, ISC_USHORT option)
 {
     return n_fb_cancel_operation(status, db, option);
+}
+
+void WINAPI b_get_client_version(char *buffer)
+{
+    n_isc_get_client_version(buffer);
 }

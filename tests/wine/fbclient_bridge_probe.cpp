@@ -69,7 +69,9 @@ int main(int argc, char **argv)
         return 1;
     }
     fb = &load.functions;
-    std::printf("bridge probe: loaded %s\n", load.path.c_str());
+    std::printf("bridge probe: loaded %s (%s)\n", load.path.c_str(), load.version.c_str());
+    if (load.version.empty())
+        Fail("the client does not say its version");
 
     ISC_STATUS status[ISC_STATUS_LENGTH] = {};
     isc_db_handle db = Attach(argv[1], argv[2], status);
