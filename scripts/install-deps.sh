@@ -18,6 +18,8 @@ packages=(
   fonts-liberation fonts-dejavu-extra fonts-wine
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 wine64 x11-utils
+  # winegcc, for the Firebird bridge the Wine checks load (tests/wine).
+  wine64-tools
   # The Windows setup program (scripts/win-setup.sh).
   nsis
 )

@@ -30,9 +30,9 @@ win_deps_log=$(mktemp /tmp/catraca-win-deps-XXXXXX.log)
 scripts/win-deps.sh >"$win_deps_log" 2>&1 &
 win_deps_pid=$!
 export CATRACA_SERVERS_DIR=${CATRACA_SERVERS_DIR:-$run_tmp/servers}
-# The tests on the servers take turns on them. The longest, tst_faults (about
-# 3 min), gets a second pair of its own, ten ports up, so that it runs beside
-# the others.
+# The tests on the servers take turns on them. Two of the longest, tst_faults
+# and the end-to-end suite on the window program (about 4 min together), get
+# a second pair of their own, ten ports up, so that they run beside the others.
 faults_servers=$CATRACA_SERVERS_DIR-faults
 stop_servers() {
   scripts/servers.sh stop || true
@@ -58,14 +58,15 @@ if [ -x scripts/servers.sh ]; then
   # shellcheck disable=SC1091
   source "$CATRACA_SERVERS_DIR/env.sh"
 fi
+second_pair='^app/tst_(faults|end_to_end)$'
 faults_log=$(mktemp /tmp/catraca-faults-XXXXXX.log)
 (
   # shellcheck disable=SC1091
   [ ! -f "$faults_servers/env.sh" ] || source "$faults_servers/env.sh"
-  ctest --test-dir "$BUILD_DIR" --output-on-failure -R '^app/tst_faults$'
+  ctest --test-dir "$BUILD_DIR" --output-on-failure -R "$second_pair"
 ) >"$faults_log" 2>&1 &
 faults_pid=$!
-ctest --test-dir "$BUILD_DIR" --output-on-failure -j 2 -E '^app/tst_faults$' || status=$?
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j 2 -E "$second_pair" || status=$?
 wait "$faults_pid" || status=1
 cat "$faults_log"
 rm -f "$faults_log"
@@ -110,6 +111,11 @@ if [ "$windows_built" -eq 1 ]; then
   WINE_QT_TESTS=required scripts/wine-tests.sh || status=$?
   scripts/wine-setup-tests.sh || status=$?
   scripts/wine-app-tests.sh || status=$?
+  # The end-to-end suite CTest ran against the Linux build, now against the
+  # Windows program its setup installed, on the first pair of servers.
+  e2e_started=$(date +%s)
+  scripts/wine-e2e-tests.sh || status=$?
+  echo "test: the end-to-end suite under Wine took $(elapsed "$e2e_started")"
 else
   # The Qt-free layers need no Windows Qt.
   scripts/wine-tests.sh || status=$?

@@ -43,13 +43,13 @@ TSyncService *g_sync = nullptr;
 // Ends at once, with status 0: for a termination request before the event
 // loop runs, and for an engine still inside a call to a silent server. The
 // operating system closes the sockets; the database client's own exit
-// handlers, which crash on an attachment to a dead server, are skipped.
+// handlers, which crash or hang on an attachment to a dead server, are skipped.
 [[noreturn]] void EndImmediately(const QString &why)
 {
     LogEvent(why);
     LogEvent(QStringLiteral("Programa encerrado."));
     std::fflush(nullptr);
-    std::_Exit(0);
+    EndProcessNow(0);
 }
 
 void HandleTermination()
@@ -75,7 +75,7 @@ void HandleTermination()
         LogEvent(QStringLiteral("O mecanismo de sincronização não terminou a tempo."));
     LogEvent(QStringLiteral("Programa encerrado."));
     std::fflush(nullptr);
-    std::_Exit(0);
+    EndProcessNow(0);
 }
 
 class TSessionEndFilter final : public QAbstractNativeEventFilter

@@ -750,7 +750,10 @@ TFailureKind TFbError::Kind(TFailureStage stage) const
         return TFailureKind::DatabaseShutDown;
     if (any({isc_cancelled}))
         return TFailureKind::TimedOut;
-    if (any({isc_network_error, isc_net_connect_err, isc_unavailable}))
+    // A connection the peer closes before the server's first answer (a
+    // port forwarder whose server is down, a server that dies at once)
+    // comes back as a rejected connection.
+    if (any({isc_network_error, isc_net_connect_err, isc_unavailable, isc_connect_reject}))
         return stage == TFailureStage::Connect ? TFailureKind::Unreachable : TFailureKind::Lost;
     if (any({isc_net_read_err, isc_net_write_err, isc_att_shutdown, isc_conn_lost, isc_lost_db_connection,
              isc_bad_db_handle}))

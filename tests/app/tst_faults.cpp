@@ -1,8 +1,8 @@
 // The program against servers whose hosts misbehave: every connection goes
 // through the project's fault proxy (tests/support/fault_proxy.cpp) in front
-// of the private Firebird and MariaDB servers. The window must keep answering,
-// the turnstile must converge, and the program must end on time, whatever the
-// peers do.
+// of the private Firebird and MariaDB servers. The window must keep answering
+// and the turnstile must converge, whatever the peers do. The built program's
+// own answers to silent peers are the end-to-end suite's (tst_end_to_end).
 #include "app/form_principal.h"
 #include "base/kr_guard.h"
 #include "engine/event_log.h"
@@ -21,7 +21,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <csignal>
 #include <memory>
 
 namespace {
@@ -80,8 +79,6 @@ private slots:
 
     void windowAnswersWhileEitherPeerIsDead();
     void convergesWithEveryFourthTurnstileConnectionDropped();
-    void sigtermWithASilentPeerEndsWithinThreeSeconds_data();
-    void sigtermWithASilentPeerEndsWithinThreeSeconds();
     void peerSilentDuringReconnectionIsLeftBehind_data();
     void peerSilentDuringReconnectionIsLeftBehind();
     void linkBrokenRightAfterTheResetLeavesOpenTabsOpen_data();
@@ -268,48 +265,6 @@ void TestFaults::convergesWithEveryFourthTurnstileConnectionDropped()
         QTest::qWait(2000);
         QCOMPARE(dbtest::TurnstileRows(), open.join(QLatin1Char(' ')));
     }
-}
-
-void TestFaults::sigtermWithASilentPeerEndsWithinThreeSeconds_data()
-{
-    QTest::addColumn<bool>("erp");
-    QTest::addColumn<QString>("argument");
-    QTest::newRow("ERP, window") << true << "HIDE";
-    QTest::newRow("turnstile, window") << false << "HIDE";
-    QTest::newRow("ERP, headless") << true << "--headless";
-}
-
-void TestFaults::sigtermWithASilentPeerEndsWithinThreeSeconds()
-{
-    QFETCH(bool, erp);
-    QFETCH(QString, argument);
-    if (Env("CATRACA_BINARY").isEmpty())
-        QSKIP("CATRACA_BINARY is not set");
-    QTemporaryDir install;
-    QProcess program;
-    StartInstalled(install, program, argument);
-    if (QTest::currentTestFailed())
-        return;
-
-    TFaultProxy &proxy = erp ? *m_erpProxy : *m_turnstileProxy;
-    QVERIFY(proxy.Command(QStringLiteral("blackhole")));
-    QVERIFY(proxy.Command(QStringLiteral("partition")));
-    bool ok = false;
-    dbtest::ServersScriptOutput({QStringLiteral("fb-sql"), QStringLiteral("INSERT INTO COMANDAS VALUES (41, 5);")}, &ok);
-    QVERIFY(ok);
-    // Long enough for the next cycle to be inside a call that waits on the
-    // silent peer.
-    QTest::qWait(4000);
-    QCOMPARE(program.state(), QProcess::Running);
-    QElapsedTimer clock;
-    clock.start();
-    ::kill(pid_t(program.processId()), SIGTERM);
-    QVERIFY(program.waitForFinished(10000));
-    qInfo("ended %lld ms after SIGTERM", clock.elapsed());
-    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
-    proxy.Command(QStringLiteral("pass"));
 }
 
 void TestFaults::peerSilentDuringReconnectionIsLeftBehind_data()

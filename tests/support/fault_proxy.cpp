@@ -18,6 +18,11 @@
 //                 blackholed (until "pass")
 //   drop N        every N-th new connection is closed at once (0: none)
 //   reset         every open connection is reset
+//   losecommit    the next MySQL COMMIT a client sends reaches the server, but
+//                 its answer is swallowed: that connection is reset as the
+//                 answer arrives, and new connections are blackholed from
+//                 then on (until "pass"), so the client cannot learn the
+//                 outcome before the test has looked
 // It ends when standard input closes.
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -36,6 +41,7 @@ struct Link {
     QTcpSocket *server = nullptr; // null for a blackholed connection
     bool silent = false;
     bool silentAfterAnswer = false;
+    bool loseAnswer = false; // the server's next answer is the lost one
 };
 
 class Proxy : public QObject
@@ -57,6 +63,7 @@ public:
             m_acceptSilent = false;
             m_dropEvery = 0;
             m_silentAfter.clear();
+            m_loseCommit = false;
         } else if (verb == u"blackhole") {
             m_blackhole = true;
         } else if (verb == u"silentafter") {
@@ -69,6 +76,8 @@ public:
         } else if (verb == u"drop") {
             m_dropEvery = words.value(1).toInt();
             m_accepted = 0;
+        } else if (verb == u"losecommit") {
+            m_loseCommit = true;
         } else if (verb == u"reset") {
             const auto links = m_links;
             for (const auto &link : links) {
@@ -122,6 +131,20 @@ private:
             m_blackhole = true;
             link.silentAfterAnswer = true;
         }
+        if (link.loseAnswer && from == link.server) {
+            // The server has committed; the client never hears it.
+            link.loseAnswer = false;
+            m_blackhole = true;
+            link.client->abort();
+            link.server->abort();
+            return;
+        }
+        // A COM_QUERY packet (command byte 3 after the 4-byte header).
+        if (m_loseCommit && from == link.client && data.size() > 4 && data.at(4) == 3
+            && data.mid(5).trimmed().toUpper() == "COMMIT") {
+            m_loseCommit = false;
+            link.loseAnswer = true;
+        }
         if (!link.silent)
             to->write(data);
         if (link.silentAfterAnswer && from == link.server)
@@ -150,6 +173,7 @@ private:
     bool m_blackhole = false;
     bool m_acceptSilent = false;
     QByteArray m_silentAfter;
+    bool m_loseCommit = false;
     int m_dropEvery = 0;
     int m_accepted = 0;
 };
