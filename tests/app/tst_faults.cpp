@@ -22,6 +22,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <signal.h>
 
 namespace {
 
