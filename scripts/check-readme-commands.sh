@@ -110,7 +110,8 @@ for block in "$work"/blocks/*.after-demo; do
   if bash -e "$(prepare "$block")" >"$work/block.log" 2>&1; then
     echo "check-readme-commands: ok, ending with:"; grep -v '^$' "$work/block.log" | tail -n 6 | sed 's/^/    /'
   else
-    fail "this block ended with an error:"; tail -n 20 "$work/block.log" >&2
+    fail "this block ended with an error:"
+    { grep -E -A3 '^FAIL!|^QWARN' "$work/block.log"; tail -n 20 "$work/block.log"; } >&2
   fi
   scripts/servers.sh stop >/dev/null 2>&1 || true
 done

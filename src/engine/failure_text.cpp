@@ -4,8 +4,11 @@ namespace {
 
 TFailureKind KindOf(const std::exception &error, TFailureStage stage)
 {
+    // A connection that never got an answer, whether the host is silent or
+    // accepted and then said nothing, points at the server and its address;
+    // only a call on an open connection has a server that stopped answering.
     if (dynamic_cast<const TCallTimedOut *>(&error))
-        return TFailureKind::TimedOut;
+        return stage == TFailureStage::Connect ? TFailureKind::Unreachable : TFailureKind::TimedOut;
     if (const auto *classified = dynamic_cast<const IClassifiedFailure *>(&error))
         return classified->Kind(stage);
     return TFailureKind::Unknown;

@@ -136,6 +136,8 @@ void TstFailureText::eachFailureSaysWhatHappenedAndWhatToCheck()
          "o servidor recusou o comando."},
         {"engine's call limit", S::Erp, G::Read, false, Throw(TCallTimedOut(QStringLiteral("O servidor não respondeu em 10 s."))),
          "o servidor parou de responder."},
+        {"attempt's patience at a connect", S::Turnstile, G::Connect, false,
+         Throw(TCallTimedOut(QStringLiteral("O servidor não respondeu em 3 s."))), "o servidor não respondeu."},
         {"firebird read error", S::Erp, G::Read, false, Throw(lost(isc_net_read_err)), "a conexão com o servidor caiu."},
         {"firebird connection shut down", S::Erp, G::Read, false, Throw(lost(isc_att_shutdown)),
          "a conexão com o servidor caiu."},
