@@ -8,6 +8,8 @@
 #include "uikit/kr_trace.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QRegularExpression>
 #include <QComboBox>
 #include <QLabel>
 #include <QSignalSpy>
@@ -77,6 +79,7 @@ private slots:
     void titleAndTextShownAsPassed();
     void carriageReturnStartsNewLine();
     void emptyTitleAndText();
+    void longPathKeepsItsEndsAndStaysWhole();
     void keysGiveResults_data();
     void keysGiveResults();
     void closeBoxGivesTwo();
@@ -171,6 +174,43 @@ void TestDialogForm::carriageReturnStartsNewLine()
     dialog.Prepare(Request(dkInformation, QStringLiteral("Sucesso"), text));
     QCOMPARE(dialog.LblMens->text(), QStringLiteral("Ping realizado com sucesso!\nTempo de resposta: 3 ms"));
     QCOMPARE(TFrmDialog::DisplayText(QStringLiteral("a\r\nb\nc\r\rd")), QStringLiteral("a\nb\nc\n\nd"));
+}
+
+void TestDialogForm::longPathKeepsItsEndsAndStaysWhole()
+{
+    const QString path = QStringLiteral("\"C:\\NORVA\\SISTEMAS\\NORVACOMERCIO\\INSTALACAO_DA_LOJA_MATRIZ\\DADOS\\"
+                                        "BACKUP_DIARIO\\DBEMPRESA.FDB\"");
+    const QString longText = QStringLiteral("I/O error during \"open\" operation for file ") + path
+                             + QStringLiteral("\nError while trying to open file");
+    const QString shortText = QStringLiteral("Não foi possível conectar: C:\\Dados\\DBEMPRESA.FDB");
+    for (const QString &text : {shortText, longText}) {
+        TFrmDialog dialog;
+        dialog.Prepare(Request(dkError, QStringLiteral("Erro ao conectar"), text));
+        const QString shown = dialog.LblMens->text();
+        const QFontMetrics metrics(dialog.LblMens->font());
+        // Every word fits a line, so the label can wrap the text whole.
+        for (const QString &word : shown.split(QRegularExpression(QStringLiteral("[ \n]"))))
+            QVERIFY2(metrics.horizontalAdvance(word) <= dialog.LblMens->contentsRect().width(), qPrintable(word));
+        if (text == shortText) {
+            QCOMPARE(shown, text);
+            QVERIFY(dialog.LblMens->toolTip().isEmpty());
+            continue;
+        }
+        // Both ends of the path are read; the whole text is in the tooltip
+        // and in what Ctrl+C copies.
+        QVERIFY2(shown.contains(QStringLiteral("\"C:\\NORVA")) && shown.contains(QStringLiteral("DBEMPRESA.FDB\"")),
+                 qPrintable(shown));
+        QVERIFY(shown.contains(QChar(0x2026)));
+        QVERIFY(shown.endsWith(QStringLiteral("\nError while trying to open file")));
+        QCOMPARE(dialog.LblMens->toolTip(), text);
+    }
+    WhenMessageShown([](TFrmDialog *d) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(d->isVisible());
+        Press(d, Qt::Key_Return);
+    });
+    ShowErrorMessage(QStringLiteral("Erro ao conectar"), longText);
+    QCOMPARE(QApplication::clipboard()->text(), longText);
 }
 
 void TestDialogForm::emptyTitleAndText()
