@@ -2,6 +2,7 @@
 
 #include "erp/fb_client.h"
 #include "sync/mysql_connection.h"
+#include "sync/turnstile_settings.h"
 
 #include <errmsg.h>
 #include <mysqld_error.h>
@@ -22,6 +23,9 @@ enum class TCause {
     DatabaseFileMissing,
     NotADatabase,
     DatabaseShutDown,
+    DatabaseUnavailable,
+    ClientRejected,
+    SettingsFileMissing,
     TableMissing,
     ColumnMissing,
     PermissionDenied,
@@ -122,8 +126,14 @@ TCause FirebirdCause(const TFbError &error, TFailureStage stage)
         return TCause::DatabaseShutDown;
     if (any({isc_cancelled}))
         return TCause::TimedOut;
-    if (any({isc_network_error, isc_net_connect_err, isc_unavailable}))
+    if (any({isc_network_error, isc_net_connect_err}))
         return stage == TFailureStage::Connect ? TCause::Unreachable : TCause::Lost;
+    // Both come from a server that answered: after the network codes, which
+    // a server that did not answer gives beside them.
+    if (any({isc_unavailable}))
+        return TCause::DatabaseUnavailable;
+    if (any({isc_connect_reject}))
+        return TCause::ClientRejected;
     if (any({isc_net_read_err, isc_net_write_err, isc_att_shutdown, isc_conn_lost, isc_lost_db_connection,
              isc_bad_db_handle}))
         return TCause::Lost;
@@ -140,6 +150,8 @@ TCause CauseOf(const std::exception &error, TFailureStage stage)
 {
     if (dynamic_cast<const TCallTimedOut *>(&error))
         return TCause::TimedOut;
+    if (dynamic_cast<const turnstile::TSettingsFileMissing *>(&error))
+        return TCause::SettingsFileMissing;
     if (const auto *mysql = dynamic_cast<const TMySqlError *>(&error))
         return MySqlCause(mysql->Code(), stage);
     if (const auto *firebird = dynamic_cast<const TFbError *>(&error))
@@ -214,6 +226,21 @@ QString Explanation(TCause cause, TFailureSide side)
         return QStringLiteral("o banco de dados foi desligado no servidor. Verifique se o servidor %1 está sendo "
                               "reiniciado ou em manutenção.")
             .arg(server);
+    case TCause::DatabaseUnavailable:
+        return QStringLiteral("o servidor respondeu, mas o banco de dados não está disponível nele. Verifique se o "
+                              "servidor %1 está instalado e funcionando corretamente.")
+            .arg(server);
+    case TCause::ClientRejected:
+        return QStringLiteral("o servidor recusou a conexão deste cliente. Verifique se o cliente do Firebird "
+                              "(fbclient) deste computador é compatível com a versão do servidor e se as opções de "
+                              "autenticação e de criptografia (WireCrypt) do servidor aceitam este cliente.");
+    // The way to a new file is the window's fields: leaving one, or the
+    // connect, writes them.
+    case TCause::SettingsFileMissing:
+        return QStringLiteral("o arquivo de configurações da catraca (%1) não foi encontrado na pasta do programa. "
+                              "Confira os campos SERVIDOR, PORTA, BASE DADOS, USUÁRIO e SENHA na janela do programa e "
+                              "pressione Conectar F2 para gravá-lo, ou copie o arquivo para a pasta do programa.")
+            .arg(turnstile::SettingsFileName);
     case TCause::TableMissing:
         return QStringLiteral("a tabela %1 não existe nesse banco de dados. ").arg(table)
             + bySide("Verifique se o campo BASE DADOS indica o banco de dados da catraca.",

@@ -5,6 +5,7 @@
 #include "support/db_servers.h"
 #include "sync/failure_text.h"
 #include "sync/mysql_connection.h"
+#include "sync/turnstile_settings.h"
 
 #include <errmsg.h>
 #include <mysqld_error.h>
@@ -141,6 +142,18 @@ void TstFailureText::eachFailureSaysWhatHappenedAndWhatToCheck()
          "a conexão com o servidor caiu."},
         {"firebird database shut down", S::Erp, G::Connect, false, Throw(lost(isc_shutdown)),
          "o banco de dados foi desligado no servidor."},
+        // The server answered: it is up, and reachable.
+        {"firebird database unavailable", S::Erp, G::Connect, false, Throw(TFbError("x", isc_unavailable, false)),
+         "o servidor respondeu, mas o banco de dados não está disponível nele."},
+        {"firebird client rejected", S::Erp, G::Connect, false, Throw(TFbError("x", isc_connect_reject, false)),
+         "o servidor recusou a conexão deste cliente."},
+        // A server that did not answer may give "unavailable" beside.
+        {"firebird refused, unavailable beside", S::Erp, G::Connect, false,
+         Throw(TFbError("x", isc_network_error, false, {isc_net_connect_err, isc_unavailable})),
+         "o servidor não respondeu."},
+        {"turnstile settings missing", S::Turnstile, G::Connect, false,
+         Throw(turnstile::TSettingsFileMissing(QStringLiteral("Driver/Connection Registry File 'C:\\x' not found"))),
+         "o arquivo de configurações da catraca (dbxconnections.ini) não foi encontrado na pasta do programa."},
         {"firebird client missing", S::Erp, G::Connect, false,
          Throw(TFbError(QStringLiteral("fbclient.dll não encontrado"), TFbError::ClientNotLoaded, false)),
          "o cliente do Firebird (fbclient) não foi encontrado neste computador."},
