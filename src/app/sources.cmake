@@ -1,5 +1,6 @@
 # Units of src/app.
 list(APPEND CORE_SOURCES
+  app/box_placement.cpp
   app/console_noise.cpp
   app/product_detection.cpp
   app/session_view.cpp

@@ -40,6 +40,7 @@ private slots:
     void validationMessagesInOrderThenConnectWithTheFile();
     void emptyPortRaisesNoMessage();
     void missingSettingsFile();
+    void retriesTakeTheSettingsFileOnceWhole();
 
     void connectWithDefaultsResetsEveryRow();
     void reconnectAfterDisconnectRereadsTheFile();
@@ -280,15 +281,81 @@ void TestTurnstileConnect::emptyPortRaisesNoMessage()
 
 void TestTurnstileConnect::missingSettingsFile()
 {
-    ShowForm();
+    // Hidden, as after a start with the system: the file is only read.
     m_form->CarregaConfiguracao();
     QVERIFY(m_form->BtnConectar->isEnabled() && m_form->BtnDesconectar->isEnabled());
-    m_form->BtnConectarClick();
+    m_form->ActConectar->trigger();
     QVERIFY(m_messages.isEmpty());
-    QCOMPARE(WaitForFailureBox(), QStringLiteral("Driver/Connection Registry File '%1' not found").arg(File()));
-    // The buttons stay as they were.
+    const QString text = WaitForFailureBox();
+    QVERIFY2(text.startsWith(QStringLiteral("Não foi possível conectar ao banco de dados da catraca: o arquivo de "
+                                            "configurações da catraca (dbxconnections.ini) não foi encontrado")),
+             qPrintable(text));
+    QVERIFY2(text.endsWith(QStringLiteral(" O programa continua tentando. [Driver/Connection Registry File '%1' "
+                                          "not found]")
+                               .arg(File())),
+             qPrintable(text));
+    // A failure that is retried: red, and the retries can be stopped.
+    QTRY_COMPARE(m_form->CurrentTrayState(), TSyncTrayState::Failing);
     QVERIFY(m_form->BtnConectar->isEnabled() && m_form->BtnDesconectar->isEnabled());
     QVERIFY(!QFile::exists(File()));
+
+    // Looking at the fields, Conectar F2 writes them (no field had the
+    // focus, whose exit would have written them already).
+    m_form->CkInicia->setFocus();
+    ShowForm();
+    QVERIFY(!QFile::exists(File()));
+    m_form->EdtPOR->setText(QString::number(dbtest::ClosedPort()));
+    QTest::keyClick(m_form.get(), Qt::Key_F2);
+    QCOMPARE(turnstile::LoadSettings(File())[1], m_form->EdtPOR->text());
+    WaitForFailureBox();
+}
+
+void TestTurnstileConnect::retriesTakeTheSettingsFileOnceWhole()
+{
+    const QString text = QStringLiteral("[MySQL]\r\nHostName=127.0.0.1\r\nPort=3999\r\n");
+    const QByteArray whole = text.toLatin1();
+    const QByteArray half = whole.left(20);
+    const QByteArray zeros(whole.size(), '\0');
+    const QByteArray other = QByteArray(whole).replace("3999", "3998");
+    const QByteArray utf16 = QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    const QByteArray missing;
+    struct TLook {
+        QByteArray bytes; // none: no file
+        bool taken;
+    };
+    const struct {
+        const char *name;
+        QList<TLook> looks;
+    } cases[] = {
+        {"appears whole", {{missing, false}, {whole, false}, {whole, true}}},
+        {"grows between looks", {{half, false}, {whole, false}, {whole, true}}},
+        {"space set aside first", {{zeros, false}, {zeros, false}, {whole, false}, {whole, true}}},
+        {"stays empty", {{"", false}, {"", false}, {"", false}}},
+        {"UTF-16, zeros between letters", {{utf16, false}, {utf16, true}}},
+        {"rewritten after taken", {{whole, false}, {whole, true}, {other, false}, {other, true}}},
+        {"removed after taken", {{whole, false}, {whole, true}, {missing, false}, {whole, false}}},
+    };
+    QStringList wrong;
+    for (const auto &c : cases) {
+        QByteArray lastLook;
+        for (int i = 0; i < c.looks.size(); ++i) {
+            const TLook &look = c.looks[i];
+            if (look.bytes.isNull())
+                QFile::remove(File());
+            else
+                WriteFile(look.bytes);
+            QStringList params;
+            try {
+                params = turnstile::LoadWrittenConnectionParams(File(), lastLook);
+            } catch (const turnstile::TSettingsFileMissing &) {
+            }
+            const bool port = params.contains(QStringLiteral("Port=") + (look.bytes == other ? "3998" : "3999"));
+            if (!params.isEmpty() != look.taken || (look.taken && !port))
+                wrong << QStringLiteral("%1, look %2: %3").arg(QLatin1String(c.name)).arg(i + 1).arg(params.join(u' '));
+        }
+        QFile::remove(File());
+    }
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QLatin1Char('\n'))));
 }
 
 // --- connecting ------------------------------------------------------------
