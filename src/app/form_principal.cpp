@@ -420,6 +420,7 @@ void TFrmPrincipal::CarregaConfiguracao()
     for (std::size_t i = 0; i < values.size(); ++i)
         fields[i]->setText(values[i]);
     m_configuracaoCarregada = true;
+    m_camposDoArquivo = QFileInfo::exists(ArquivoConexao());
 
     CkInicia->setChecked(RunsAtStartup(AutoStartValueName));
     // Rewritten at every start, so the entry follows the executable if the
@@ -446,6 +447,7 @@ void TFrmPrincipal::SalvaConfiguracao()
                                               EdtSEN->text()};
     const bool changed = !QFileInfo::exists(file) || turnstile::LoadSettings(file) != values;
     turnstile::SaveSettings(file, values);
+    m_camposDoArquivo = true;
     // The failure box names the fields to check: a field corrected while it
     // shows is used at once, with no Conectar F2 to press (nor, while the
     // connection is up, F3 first). A field left empty is not a correction;
@@ -459,6 +461,21 @@ void TFrmPrincipal::SalvaConfiguracao()
     }
     LogEvent(QStringLiteral("Configurações da catraca corrigidas pelo usuário durante a falha: conectando com elas."));
     Sync.ConnectTurnstile(file);
+}
+
+void TFrmPrincipal::MostraConfiguracaoGravada()
+{
+    // Left showing the defaults, the fields would be written over the file
+    // the next time one of them is left.
+    if (m_camposDoArquivo || !m_configuracaoCarregada || !QFileInfo::exists(ArquivoConexao()))
+        return;
+    const turnstile::TSettingValues values = turnstile::LoadSettings(ArquivoConexao());
+    QLineEdit *const fields[] = {EdtSRV, EdtPOR, EdtBDA, EdtUSU, EdtSEN};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!fields[i]->isModified())
+            fields[i]->setText(values[i]);
+    }
+    m_camposDoArquivo = true;
 }
 
 void TFrmPrincipal::EdtSRVExit()
@@ -663,8 +680,11 @@ void TFrmPrincipal::showEvent(QShowEvent *event)
     // placed beside where the window was not yet; once the window is framed,
     // beside where it is.
     QTimer::singleShot(0, this, [this] {
-        if (m_failureBox)
-            PlaceFailureBox(*m_failureBox);
+        if (!m_failureBox)
+            return;
+        PlaceFailureBox(*m_failureBox);
+        // On a small screen it sits inside the window: in front of it.
+        m_failureBox->raise();
     });
 }
 

@@ -67,6 +67,10 @@ public:
     // once, as Conectar F2 would.
     void SalvaConfiguracao();
     bool ConfiguracaoCarregada() const { return m_configuracaoCarregada; }
+    // Fields that show the defaults of a missing file take what the file
+    // holds once another program wrote it; a field the person is editing
+    // keeps what was typed.
+    void MostraConfiguracaoGravada();
     void EdtSRVExit();
     void EdtBDAExit();
     void EdtUSUExit();
@@ -188,6 +192,7 @@ private:
 
     bool m_appMinimizeAttached = false;
     bool m_configuracaoCarregada = false;
+    bool m_camposDoArquivo = false; // the fields show what the file holds
     bool m_hideSwitch = false;
     bool m_sessionActive = false;
     bool m_erpDialogOpen = false;

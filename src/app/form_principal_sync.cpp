@@ -179,6 +179,8 @@ void TFrmPrincipal::OnTurnstileConnectedChanged(bool connected)
     const bool was = m_turnstileConnected;
     m_turnstileConnected = connected;
     AtualizaBotoes();
+    if (connected)
+        MostraConfiguracaoGravada();
     if (!m_sessionActive) {
         // The user's disconnect, confirmed: no cycle can publish after it.
         if (!connected && was)

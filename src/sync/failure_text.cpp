@@ -227,8 +227,9 @@ QString Explanation(TCause cause, TFailureSide side)
                               "reiniciado ou em manutenção.")
             .arg(server);
     case TCause::DatabaseUnavailable:
-        return QStringLiteral("o servidor respondeu, mas o banco de dados não está disponível nele. Verifique se o "
-                              "servidor %1 está instalado e funcionando corretamente.")
+        return QStringLiteral("o servidor respondeu, mas não conseguiu abrir o banco de dados. Verifique o caminho do "
+                              "banco de dados nas configurações do banco de dados do ERP, e se o servidor %1 está "
+                              "funcionando corretamente.")
             .arg(server);
     case TCause::ClientRejected:
         return QStringLiteral("o servidor recusou a conexão deste cliente. Verifique se o cliente do Firebird "

@@ -657,6 +657,7 @@ void TestMainSync::hiddenStartWithoutTurnstileSettingsConnectsOnceWritten()
     QVERIFY(m_form->BtnDesconectar->isEnabled());
     QTest::qWait(1500);
     QVERIFY(!QFile::exists(file));
+    QCOMPARE(m_form->EdtPOR->text(), turnstile::SettingKeys[1].def);
 
     // Another program puts the file there.
     turnstile::SaveSettings(file, values);
@@ -667,6 +668,8 @@ void TestMainSync::hiddenStartWithoutTurnstileSettingsConnectsOnceWritten()
     qInfo("synchronised %lld ms after the settings file was written", sinceWritten.elapsed());
     QTRY_VERIFY(OpenBoxes().isEmpty());
     QVERIFY(Log().contains("Arquivo de configurações da catraca encontrado"));
+    // The fields show what is used, not the defaults they showed.
+    QCOMPARE(m_form->EdtPOR->text(), values[1]);
 }
 
 void TestMainSync::wrongErpSettingsAreFixedFromTheRunningProgram()

@@ -117,6 +117,10 @@ void TstFailureText::eachFailureSaysWhatHappenedAndWhatToCheck()
         {"firebird missing file", S::Erp, G::Connect, true,
          FirebirdOpen(fbPort, fbPath + QStringLiteral(".nao-existe"), fbPassword),
          "o arquivo do banco de dados não foi encontrado no servidor, ou não pôde ser aberto."},
+        // A Windows path on a Linux server: no provider opens it.
+        {"firebird path the server cannot open", S::Erp, G::Connect, true,
+         FirebirdOpen(fbPort, QStringLiteral("C:\\NORVA\\DADOS\\DBEMPRESA.FDB"), fbPassword),
+         "o servidor respondeu, mas não conseguiu abrir o banco de dados."},
         {"firebird missing table", S::Erp, G::Read, true,
          FirebirdOpen(fbPort, fbPath, fbPassword, QStringLiteral("SELECT COM_NUMERO FROM TABELA_QUE_NAO_EXISTE")),
          "a tabela COMANDAS não existe nesse banco de dados."},
@@ -144,7 +148,7 @@ void TstFailureText::eachFailureSaysWhatHappenedAndWhatToCheck()
          "o banco de dados foi desligado no servidor."},
         // The server answered: it is up, and reachable.
         {"firebird database unavailable", S::Erp, G::Connect, false, Throw(TFbError("x", isc_unavailable, false)),
-         "o servidor respondeu, mas o banco de dados não está disponível nele."},
+         "o servidor respondeu, mas não conseguiu abrir o banco de dados."},
         {"firebird client rejected", S::Erp, G::Connect, false, Throw(TFbError("x", isc_connect_reject, false)),
          "o servidor recusou a conexão deste cliente."},
         // A server that did not answer may give "unavailable" beside.
