@@ -232,9 +232,11 @@ QString Explanation(TCause cause, TFailureSide side)
                               "funcionando corretamente.")
             .arg(server);
     case TCause::ClientRejected:
-        return QStringLiteral("o servidor recusou a conexão deste cliente. Verifique se o cliente do Firebird "
-                              "(fbclient) deste computador é compatível com a versão do servidor e se as opções de "
-                              "autenticação e de criptografia (WireCrypt) do servidor aceitam este cliente.");
+        // Also what a program at that port that is not the server, or a
+        // link that drops the connection during the greeting, leads to.
+        return QStringLiteral("o servidor recusou a conexão. Verifique se o endereço e a porta são mesmo os do servidor "
+                              "Firebird e se o cliente do Firebird (fbclient) deste computador é compatível com ele "
+                              "(versão, autenticação e criptografia).");
     // The way to a new file is the window's fields: leaving one, or the
     // connect, writes them.
     case TCause::SettingsFileMissing:

@@ -654,9 +654,6 @@ void TestMainSync::hiddenStartWithoutTurnstileSettingsConnectsOnceWritten()
              qPrintable(OpenBoxes().first()));
     QVERIFY(OpenBoxes().first().contains(QStringLiteral("[Driver/Connection Registry File '%1' not found]").arg(file)));
     QTRY_COMPARE(m_balloons, QStringList{QStringLiteral("Sem conexão com a catraca.")});
-    QVERIFY(m_form->BtnDesconectar->isEnabled());
-    QTest::qWait(1500);
-    QVERIFY(!QFile::exists(file));
     QCOMPARE(m_form->EdtPOR->text(), turnstile::SettingKeys[1].def);
 
     // Another program puts the file there.

@@ -150,7 +150,7 @@ void TstFailureText::eachFailureSaysWhatHappenedAndWhatToCheck()
         {"firebird database unavailable", S::Erp, G::Connect, false, Throw(TFbError("x", isc_unavailable, false)),
          "o servidor respondeu, mas não conseguiu abrir o banco de dados."},
         {"firebird client rejected", S::Erp, G::Connect, false, Throw(TFbError("x", isc_connect_reject, false)),
-         "o servidor recusou a conexão deste cliente."},
+         "o servidor recusou a conexão."},
         // A server that did not answer may give "unavailable" beside.
         {"firebird refused, unavailable beside", S::Erp, G::Connect, false,
          Throw(TFbError("x", isc_network_error, false, {isc_net_connect_err, isc_unavailable})),

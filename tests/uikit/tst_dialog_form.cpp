@@ -178,39 +178,25 @@ void TestDialogForm::carriageReturnStartsNewLine()
 
 void TestDialogForm::longPathKeepsItsEndsAndStaysWhole()
 {
-    const QString path = QStringLiteral("\"C:\\NORVA\\SISTEMAS\\NORVACOMERCIO\\INSTALACAO_DA_LOJA_MATRIZ\\DADOS\\"
-                                        "BACKUP_DIARIO\\DBEMPRESA.FDB\"");
-    const QString longText = QStringLiteral("I/O error during \"open\" operation for file ") + path
-                             + QStringLiteral("\nError while trying to open file");
-    const QString shortText = QStringLiteral("Não foi possível conectar: C:\\Dados\\DBEMPRESA.FDB");
-    for (const QString &text : {shortText, longText}) {
-        TFrmDialog dialog;
-        dialog.Prepare(Request(dkError, QStringLiteral("Erro ao conectar"), text));
-        const QString shown = dialog.LblMens->text();
-        const QFontMetrics metrics(dialog.LblMens->font());
-        // Every word fits a line, so the label can wrap the text whole.
-        for (const QString &word : shown.split(QRegularExpression(QStringLiteral("[ \n]"))))
-            QVERIFY2(metrics.horizontalAdvance(word) <= dialog.LblMens->contentsRect().width(), qPrintable(word));
-        if (text == shortText) {
-            QCOMPARE(shown, text);
-            QVERIFY(dialog.LblMens->toolTip().isEmpty());
-            continue;
-        }
-        // Both ends of the path are read; the whole text is in the tooltip
-        // and in what Ctrl+C copies.
-        QVERIFY2(shown.contains(QStringLiteral("\"C:\\NORVA")) && shown.contains(QStringLiteral("DBEMPRESA.FDB\"")),
-                 qPrintable(shown));
-        QVERIFY(shown.contains(QChar(0x2026)));
-        QVERIFY(shown.endsWith(QStringLiteral("\nError while trying to open file")));
-        QCOMPARE(dialog.LblMens->toolTip(), text);
-    }
+    const QString text = QStringLiteral("I/O error for file \"C:\\NORVA\\SISTEMAS\\NORVACOMERCIO\\INSTALACAO_DA_"
+                                        "LOJA_MATRIZ\\DADOS\\BACKUP_DIARIO\\DBEMPRESA.FDB\"\nError while trying to open");
+    TFrmDialog dialog;
+    dialog.Prepare(Request(dkError, QStringLiteral("Erro ao conectar"), text));
+    const QString shown = dialog.LblMens->text();
+    // Every word fits a line, with both ends of the path; the whole text is
+    // in the tooltip and in what Ctrl+C copies.
+    for (const QString &word : shown.split(QRegularExpression(QStringLiteral("[ \n]"))))
+        QVERIFY2(dialog.LblMens->fontMetrics().horizontalAdvance(word) <= dialog.LblMens->contentsRect().width(),
+                 qPrintable(word));
+    QVERIFY2(shown.contains(QStringLiteral("\"C:\\NORVA")) && shown.contains(QStringLiteral("DBEMPRESA.FDB\"")),
+             qPrintable(shown));
+    QCOMPARE(dialog.LblMens->toolTip(), text);
     WhenMessageShown([](TFrmDialog *d) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
-        QVERIFY(d->isVisible());
         Press(d, Qt::Key_Return);
     });
-    ShowErrorMessage(QStringLiteral("Erro ao conectar"), longText);
-    QCOMPARE(QApplication::clipboard()->text(), longText);
+    ShowErrorMessage(QStringLiteral("Erro ao conectar"), text);
+    QCOMPARE(QApplication::clipboard()->text(), text);
 }
 
 void TestDialogForm::emptyTitleAndText()
