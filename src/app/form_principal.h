@@ -198,6 +198,7 @@ private:
     bool m_erpDialogOpen = false;
     bool m_turnstileConnected = false;
     bool m_turnstileLost = false;
+    bool m_turnstileReached = false;
     bool m_erpLost = false;
     bool m_erpReached = false;
     // The user's connect is under way: the save its focus move runs is

@@ -191,9 +191,13 @@ void TFrmPrincipal::OnTurnstileConnectedChanged(bool connected)
         BalloonWithFailure(QStringLiteral("Conexão com a catraca perdida."));
         m_turnstileLost = true;
     } else if (connected && m_turnstileLost) {
-        Balloon(QStringLiteral("Conexão com a catraca restabelecida."), QString(), false);
+        // A start with the system that failed at once had nothing to lose.
+        Balloon(m_turnstileReached ? QStringLiteral("Conexão com a catraca restabelecida.")
+                                   : QStringLiteral("Conectado à catraca."),
+                QString(), false);
         m_turnstileLost = false;
     }
+    m_turnstileReached = m_turnstileReached || connected;
 }
 
 void TFrmPrincipal::OnSessionActiveChanged(bool active)

@@ -215,7 +215,8 @@ void TSyncCore::RetryTurnstile()
 {
     if (m_userDisconnected || m_turnstile.Connected())
         return;
-    if (m_turnstileParams.isEmpty()) {
+    const bool settingsFound = m_turnstileParams.isEmpty();
+    if (settingsFound) {
         if (!LoadTurnstileSettings(false))
             return;
         m_events.OnLog(QStringLiteral("Arquivo de configurações da catraca encontrado: ") + m_turnstileSettingsFile);
@@ -228,7 +229,9 @@ void TSyncCore::RetryTurnstile()
         return;
     }
     m_turnstilePolicy.Reset();
-    m_events.OnLog(QStringLiteral("Conexão com a catraca restabelecida."));
+    // A first connection is logged once its reset ran ("Conectado à catraca.").
+    if (!settingsFound)
+        m_events.OnLog(QStringLiteral("Conexão com a catraca restabelecida."));
     // The list is kept and no reset runs: what the server holds is still
     // valid, unless it was restarted (seen at the next cycle).
     PublishConnected(true);

@@ -665,6 +665,7 @@ void TestMainSync::hiddenStartWithoutTurnstileSettingsConnectsOnceWritten()
     qInfo("synchronised %lld ms after the settings file was written", sinceWritten.elapsed());
     QTRY_VERIFY(OpenBoxes().isEmpty());
     QVERIFY(Log().contains("Arquivo de configurações da catraca encontrado"));
+    QCOMPARE(m_balloons.last(), QStringLiteral("Conectado à catraca."));
     // The fields show what is used, not the defaults they showed.
     QCOMPARE(m_form->EdtPOR->text(), values[1]);
 }
