@@ -7,11 +7,11 @@
 //   the program's resident memory per open tab.
 // Needs the servers of scripts/servers.sh (source their env.sh first).
 // Prints figures only; it never fails on a time.
-#include "erp/fb_client.h"
+#include "engine/reconciliation.h"
 #include "erp/erp_reader.h"
-#include "sync/mysql_connection.h"
-#include "sync/reconciliation.h"
-#include "sync/turnstile_port.h"
+#include "erp/fb_client.h"
+#include "turnstile/mysql_connection.h"
+#include "turnstile/turnstile_port.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

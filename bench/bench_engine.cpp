@@ -5,11 +5,11 @@
 //   the time from a server coming back to the turnstile converged, for each
 //   server, next to the reconnection delay that was pending.
 // Prints figures only; it never fails on a time.
-#include "system/app_env.h"
 #include "app/form_principal.h"
+#include "base/kr_guard.h"
 #include "erp/kr_database.h"
-#include "uikit/kr_guard.h"
-#include "uikit/kr_message.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

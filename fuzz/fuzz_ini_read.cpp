@@ -1,7 +1,7 @@
 // The settings store's reader on any file: reading never fails, never crashes,
 // and agrees with itself (a key it reads a value for exists; a key that
 // exists reads the same however its name is cased).
-#include "erp/kr_inifile.h"
+#include "base/kr_inifile.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

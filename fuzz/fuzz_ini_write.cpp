@@ -2,7 +2,7 @@
 // EIniFileException and leaves every byte as it was, or succeeds and then
 // reads back the value written, leaves the other keys' values as they were,
 // and keeps the file's encoding mark.
-#include "erp/kr_inifile.h"
+#include "base/kr_inifile.h"
 #include "fuzz_support.h"
 
 #include <QList>

@@ -1,10 +1,10 @@
 // The reseller branding files as a reseller (or a damaged disk) may leave
 // them: DBRDATA.DAT (scrambled) or REVF.INI (plain). Reading the caption gives
 // a text or reports a corrupt file; it never crashes.
-#include "system/app_env.h"
 #include "erp/kr_revenda.h"
 #include "fuzz_support.h"
-#include "uikit/kr_message.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
 
 #include <QFile>
 

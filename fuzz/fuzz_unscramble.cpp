@@ -1,9 +1,9 @@
 // The unscrambler on any stored text: it gives a text or raises KrError,
 // nothing else; and whatever a user may type (codes 1 to 254) comes back
 // unchanged after scrambling.
+#include "base/kr_error.h"
 #include "erp/kr_scramble.h"
 #include "fuzz_support.h"
-#include "uikit/kr_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -7,11 +7,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-cmake --build "$build" --target catraca_gui >/dev/null
+cmake --build "$build" --target catraca_app >/dev/null
 work=$(mktemp -d)
 # shellcheck disable=SC2046
 g++ -std=c++20 -fPIC -Isrc scripts/connect_dialog_gallery.cpp \
-  "$build/src/libcatraca_gui.a" "$build/src/libcatraca_core.a" \
+  $(for l in app erp turnstile engine uikit system base; do echo "$build/src/libcatraca_$l.a"; done) \
   $(pkg-config --cflags --libs Qt6Widgets Qt6Network libmariadb) -lfbclient \
   $(pkg-config --libs libcanberra 2>/dev/null || true) -o "$work/connect_dialog_gallery"
 

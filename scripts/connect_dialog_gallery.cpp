@@ -2,11 +2,11 @@
 // display, for scripts/connect-dialog-screenshots.sh to capture. It runs in a
 // scratch installation folder, so the user's theme settings are the defaults.
 //   connect_dialog_gallery collapsed|expanded
-#include "system/app_env.h"
 #include "app/app_fonts.h"
-#include "erp/kr_database_formconnect.h"
-#include "erp/kr_inifile.h"
+#include "app/kr_database_formconnect.h"
+#include "base/kr_inifile.h"
 #include "erp/kr_scramble.h"
+#include "system/app_env.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -26,8 +26,8 @@ LIBS=($(pkg-config --libs Qt6Core))
 
 # The units the targets reach, and the silent alert sound in place of the
 # platform layer that would play one per message.
-UNITS=(src/erp/kr_inifile.cpp src/erp/bounded_read.cpp src/erp/kr_cp1252.cpp src/erp/kr_scramble.cpp src/erp/kr_revenda.cpp
-       src/uikit/kr_trace.cpp src/uikit/kr_message.cpp src/system/app_env.cpp fuzz/alert_sound_silent.cpp)
+UNITS=(src/base/kr_inifile.cpp src/base/bounded_read.cpp src/base/kr_cp1252.cpp src/erp/kr_scramble.cpp src/erp/kr_revenda.cpp
+       src/base/kr_trace.cpp src/system/kr_message.cpp src/system/app_env.cpp fuzz/alert_sound_silent.cpp)
 
 compile() { # source object
     if [ ! -f "$2" ] || [ "$1" -nt "$2" ] || [ -n "$(find src fuzz -name '*.h' -newer "$2" -print -quit)" ]; then

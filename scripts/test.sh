@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, builds, starts the private
-# database servers, runs CTest, cross-builds the Windows program and its setup
-# (its Qt and Connector/C are built once per machine into a cache, 35 min
-# the first time, beside the native build and CTest), runs the Windows checks
-# under Wine with the fuzz targets (scripts/fuzz.sh) beside them, stops the
-# servers. A Windows step that cannot run fails the whole run.
+# Runs every test: checks the layers of src/, installs what is missing,
+# builds, starts the private database servers, runs CTest, cross-builds the
+# Windows program and its setup (its Qt and Connector/C are built once per
+# machine into a cache, 35 min the first time, beside the native build and
+# CTest), runs the Windows checks under Wine with the fuzz targets
+# (scripts/fuzz.sh) beside them, stops the servers. A Windows step that
+# cannot run fails the whole run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 BUILD_DIR=${BUILD_DIR:-build}
 export BUILD_DIR
 status=0
+# The folders of src/ are layers that include only downward.
+scripts/check-layers.sh || status=1
 run_started=$(date +%s)
 elapsed() { local s=$(( $(date +%s) - $1 )); echo "$((s / 60)) min $((s % 60)) s"; }
 # On a fresh machine Qt for Windows is most of the run: it starts at once, at

@@ -3,16 +3,16 @@
 #include "app/app_artwork.h"
 #include "app/box_placement.h"
 #include "app/session_view.h"
-#include "system/app_env.h"
+#include "base/kr_guard.h"
+#include "base/wide_text.h"
+#include "engine/event_log.h"
 #include "erp/kr_database.h"
-#include "sync/event_log.h"
-#include "sync/turnstile_settings.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
 #include "system/kr_windows.h"
 #include "system/launch.h"
-#include "system/wide_text.h"
+#include "turnstile/turnstile_settings.h"
 #include "uikit/kr_error_box.h"
-#include "uikit/kr_guard.h"
-#include "uikit/kr_message.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -2,8 +2,9 @@
 // The program's one window: the turnstile settings, the cycle's status, the
 // connect/disconnect/close buttons, the synchronisation timer and the
 // notification-area icon.
+#include "app/client_ports.h"
+#include "engine/sync_engine.h"
 #include "erp/fb_client.h"
-#include "sync/sync_engine.h"
 
 #include <QColor>
 #include <QDateTime>
@@ -131,7 +132,7 @@ public:
 
     // The synchronisation engine on its own thread; the window only sends it
     // commands and shows what it publishes.
-    TSyncService Sync;
+    TSyncService Sync{ClientPorts()};
 
     // The state the icon shows.
     TSyncTrayState CurrentTrayState() const { return m_trayState; }

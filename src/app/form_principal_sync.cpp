@@ -1,18 +1,20 @@
 // The main window's start-up sequence and what it shows of the
 // synchronisation engine: status, counters, buttons, tray icon, failures.
-#include "app/app_artwork.h"
-#include "system/app_env.h"
 #include "app/form_principal.h"
+
+#include "app/app_artwork.h"
+#include "app/client_ports.h"
 #include "app/product_detection.h"
 #include "app/session_view.h"
 #include "app/tray_tooltip.h"
+#include "base/kr_guard.h"
+#include "base/wide_text.h"
+#include "engine/event_log.h"
 #include "erp/kr_database.h"
 #include "erp/kr_revenda.h"
-#include "sync/event_log.h"
-#include "system/wide_text.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
 #include "uikit/kr_error_box.h"
-#include "uikit/kr_guard.h"
-#include "uikit/kr_message.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -60,6 +62,7 @@ void TFrmPrincipal::FormCreate()
     Guarded([this] {
         DBManager.Database = &BDA;
         DBManager.Transaction = &TRA;
+        DBManager.DescribeOpenFailure = ErpOpenFailureText;
         DBManager.DefaultDatabaseFile = QStringLiteral("DBEMPRESA.FDB");
         const QString settings = DetectaProduto();
         DBManager.SettingsFile = settings;

@@ -1,20 +1,21 @@
-#include "system/app_env.h"
 #include "app/app_fonts.h"
+#include "app/client_ports.h"
 #include "app/console_noise.h"
 #include "app/form_principal.h"
+#include "app/kr_database_formconnect.h"
 #include "app/product_detection.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
+#include "engine/event_log.h"
+#include "engine/sync_engine.h"
 #include "erp/fb_client.h"
 #include "erp/kr_database.h"
-#include "erp/kr_database_formconnect.h"
-#include "sync/event_log.h"
-#include "sync/sync_engine.h"
-#include "sync/turnstile_settings.h"
+#include "system/app_env.h"
 #include "system/autostart.h"
+#include "system/kr_message.h"
+#include "turnstile/turnstile_settings.h"
 #include "uikit/kr_dialog_form.h"
 #include "uikit/kr_error_box.h"
-#include "uikit/kr_message.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
@@ -134,7 +135,7 @@ int RunHeadless(QCoreApplication &app)
                      .arg(ErrorMessageOf(e), turnstile::SettingsFileName));
         return 1;
     }
-    TSyncService sync;
+    TSyncService sync(ClientPorts());
     sync.SetErpSettingsSource([] { return DBManager.SettingsForEngine(); });
     sync.Start(erp.DatabaseName, erp.Params);
     sync.ConnectTurnstile(turnstile::ArquivoConexao());

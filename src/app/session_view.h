@@ -2,7 +2,7 @@
 // What the window and its notification-area icon show of the turnstile
 // session, from what the engine last published. Apart from the widgets, so
 // that every combination can be checked.
-#include "sync/sync_engine.h"
+#include "engine/sync_engine.h"
 
 #include <QString>
 

@@ -1,17 +1,17 @@
-# Units of src/app.
-list(APPEND CORE_SOURCES
-  app/box_placement.cpp
-  app/console_noise.cpp
-  app/product_detection.cpp
-  app/session_view.cpp
-  app/tray_tooltip.cpp
-)
-list(APPEND GUI_SOURCES
+# Units of src/app: the program: windows, tray, dialogs, start-up (main.cpp is the executable's own).
+list(APPEND SOURCES
   app/app_artwork.cpp
   app/app_fonts.cpp
+  app/box_placement.cpp
+  app/client_ports.cpp
+  app/console_noise.cpp
   app/form_principal.cpp
   app/form_principal_sync.cpp
+  app/kr_database_formconnect.cpp
+  app/product_detection.cpp
+  app/session_view.cpp
   app/single_instance.cpp
+  app/tray_tooltip.cpp
 )
 list(APPEND POSIX_SOURCES
   app/quiet_sound_library_posix.cpp

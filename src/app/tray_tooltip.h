@@ -1,7 +1,7 @@
 #pragma once
 // What the notification-area icon's tooltip tells: the state, when the last
 // cycle synchronised, how many tabs are open and, while failing, the error.
-#include "sync/sync_engine.h"
+#include "engine/sync_engine.h"
 
 #include <QDateTime>
 #include <QString>

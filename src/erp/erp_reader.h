@@ -3,9 +3,9 @@
 // the settings the start-up connection used, and a read-only query per cycle.
 // Every call on it is bounded, the attach included, so a silent ERP host
 // costs a failed cycle, not a stuck program.
+#include "engine/sync_ports.h"
 #include "erp/fb_client.h"
 #include "erp/fb_watchdog.h"
-#include "sync/sync_ports.h"
 
 #include <chrono>
 #include <memory>

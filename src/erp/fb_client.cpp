@@ -1,7 +1,7 @@
 #include "erp/fb_client.h"
 
+#include "base/kr_cp1252.h"
 #include "erp/fb_library.h"
-#include "erp/kr_cp1252.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <string>
 
@@ -709,4 +710,53 @@ void TFbQuery::Release()
     }
     delete m_buffers;
     m_buffers = nullptr;
+}
+
+// By the codes alone: the client's English text is never read.
+TFailureKind TFbError::Kind(TFailureStage stage) const
+{
+    const auto any = [this](std::initializer_list<ISC_STATUS> codes) {
+        for (ISC_STATUS code : codes) {
+            if (HasCode(code))
+                return true;
+        }
+        return false;
+    };
+    if (m_gdsCode == ClientNotLoaded)
+        return TFailureKind::ClientMissing;
+    // The first code is often a general one ("Dynamic SQL Error",
+    // "unsuccessful metadata update"): the specific causes are looked for
+    // among all of them first.
+    if (any({isc_dsql_relation_err}))
+        return TFailureKind::TableMissing;
+    if (any({isc_dsql_field_err}))
+        return TFailureKind::ColumnMissing;
+    if (any({isc_login}))
+        return TFailureKind::Login;
+    if (any({isc_io_error, isc_io_open_err}))
+        return TFailureKind::DatabaseFileMissing;
+    if (any({isc_bad_db_format}))
+        return TFailureKind::NotADatabase;
+    if (any({isc_shutdown, isc_shutinprog}))
+        return TFailureKind::DatabaseShutDown;
+    if (any({isc_cancelled}))
+        return TFailureKind::TimedOut;
+    if (any({isc_network_error, isc_net_connect_err}))
+        return stage == TFailureStage::Connect ? TFailureKind::Unreachable : TFailureKind::Lost;
+    // Both come from a server that answered: after the network codes, which
+    // a server that did not answer gives beside them.
+    if (any({isc_unavailable}))
+        return TFailureKind::DatabaseUnavailable;
+    if (any({isc_connect_reject}))
+        return TFailureKind::ClientRejected;
+    if (any({isc_net_read_err, isc_net_write_err, isc_att_shutdown, isc_conn_lost, isc_lost_db_connection,
+             isc_bad_db_handle}))
+        return TFailureKind::Lost;
+    if (any({isc_no_priv}))
+        return TFailureKind::PermissionDenied;
+    if (any({isc_lock_conflict, isc_deadlock}))
+        return TFailureKind::Busy;
+    if (any({isc_dsql_error}))
+        return TFailureKind::Refused;
+    return TFailureKind::Unknown;
 }

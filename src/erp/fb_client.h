@@ -3,7 +3,8 @@
 // statement). Every handle is released by its owner, also when the server has
 // gone away: the client library crashes at process end when an attachment of a
 // dead server is still open.
-#include "uikit/kr_error.h"
+#include "base/kr_error.h"
+#include "engine/failure_kind.h"
 
 #include <ibase.h>
 
@@ -24,7 +25,7 @@ class TFbQuery;
 void SettleFbClientSignalHandlers() noexcept;
 
 // A failure reported by the Firebird client; the message is the server's text.
-class TFbError : public KrError
+class TFbError : public KrError, public IClassifiedFailure
 {
 public:
     // The code of a failure that never reached the client: its library could
@@ -39,6 +40,7 @@ public:
     bool HasCode(ISC_STATUS code) const noexcept { return code == m_gdsCode || m_allCodes.contains(code); }
     // The attachment is unusable (server stopped, restarted or unreachable).
     bool IsConnectionLost() const noexcept { return m_connectionLost; }
+    TFailureKind Kind(TFailureStage stage) const override;
 
 private:
     ISC_STATUS m_gdsCode;

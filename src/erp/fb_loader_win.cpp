@@ -1,5 +1,5 @@
+#include "base/wide_text.h"
 #include "erp/fb_library.h"
-#include "system/wide_text.h"
 
 #include <windows.h>
 

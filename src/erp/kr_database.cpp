@@ -1,11 +1,10 @@
 #include "erp/kr_database.h"
 
-#include "system/app_env.h"
-#include "erp/kr_inifile.h"
+#include "base/kr_error.h"
+#include "base/kr_inifile.h"
 #include "erp/kr_scramble.h"
-#include "sync/failure_text.h"
-#include "uikit/kr_error.h"
-#include "uikit/kr_message.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -323,9 +322,9 @@ bool TKRDBManager::OpenFromSettings(const QString &path)
     } catch (const std::exception &e) {
         // The box waits for the user, who then decides: nothing is retried
         // behind it.
-        ShowErrorMessage(QStringLiteral("Erro ao conectar"),
-                         DescribeFailure(TFailureSide::Erp, TFailureStage::Connect, database.DatabaseName, e,
-                                         TFailureRetry::NotRetried));
+        ShowErrorMessage(QStringLiteral("Erro ao conectar"), DescribeOpenFailure
+                                                                 ? DescribeOpenFailure(database.DatabaseName, e)
+                                                                 : ErrorMessageOf(e));
         return false;
     }
 }

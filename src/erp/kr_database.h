@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -124,6 +125,10 @@ public:
 
     // What cancelling the prompt without a connection does; tests replace it.
     std::function<void()> EndApplication;
+    // The text of the box a failed open shows before the prompt. The window
+    // hands over the program's failure wording with BDA and TRA; without it
+    // the box shows the client's own text.
+    std::function<QString(const QString &address, const std::exception &error)> DescribeOpenFailure;
 
 private:
     // Reads and completes the section, then configures the closed Database.

@@ -1,13 +1,13 @@
 #include "erp/kr_revenda.h"
 
-#include "system/app_env.h"
-#include "erp/bounded_read.h"
-#include "erp/kr_cp1252.h"
-#include "erp/kr_inifile.h"
+#include "base/bounded_read.h"
+#include "base/kr_cp1252.h"
+#include "base/kr_error.h"
+#include "base/kr_inifile.h"
+#include "base/kr_trace.h"
 #include "erp/kr_scramble.h"
-#include "uikit/kr_error.h"
-#include "uikit/kr_message.h"
-#include "uikit/kr_trace.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "erp/kr_scramble.h"
 
-#include "uikit/kr_error.h"
+#include "base/kr_error.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>

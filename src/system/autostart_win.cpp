@@ -1,6 +1,6 @@
 #include "system/autostart.h"
 
-#include "system/wide_text.h"
+#include "base/wide_text.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,6 +1,6 @@
 #include "system/instance_lock.h"
 
-#include "system/wide_text.h"
+#include "base/wide_text.h"
 
 #include <windows.h>
 

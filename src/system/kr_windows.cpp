@@ -1,10 +1,10 @@
 #include "system/kr_windows.h"
 
+#include "base/kr_error.h"
+#include "base/kr_trace.h"
 #include "system/app_env.h"
 #include "system/autostart.h"
 #include "system/launch.h"
-#include "uikit/kr_error.h"
-#include "uikit/kr_trace.h"
 
 #include <QDir>
 

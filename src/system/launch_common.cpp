@@ -1,6 +1,6 @@
 #include "system/launch.h"
 
-#include "system/wide_text.h"
+#include "base/wide_text.h"
 
 namespace platform {
 

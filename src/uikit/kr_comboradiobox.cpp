@@ -1,6 +1,6 @@
 #include "uikit/kr_comboradiobox.h"
 
-#include "uikit/kr_trace.h"
+#include "base/kr_trace.h"
 
 #include <QFocusEvent>
 

@@ -1,9 +1,9 @@
 #include "uikit/kr_dialog_form.h"
 
+#include "base/kr_trace.h"
 #include "uikit/kr_comboradiobox.h"
 #include "uikit/kr_controls.h"
 #include "uikit/kr_theme.h"
-#include "uikit/kr_trace.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

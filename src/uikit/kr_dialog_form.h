@@ -2,7 +2,7 @@
 // The window the message API shows: a coloured title bar, a white message
 // area with the kind's pale icon behind the centred text, an optional
 // drop-down list and one or two themed buttons.
-#include "uikit/kr_message.h"
+#include "system/kr_message.h"
 
 #include <QDialog>
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "uikit/kr_error_box.h"
 
-#include "uikit/kr_guard.h"
+#include "base/kr_guard.h"
 
 #include <QApplication>
 #include <QFontDatabase>

@@ -1,7 +1,7 @@
 #include "uikit/kr_theme.h"
 
+#include "base/kr_inifile.h"
 #include "system/app_env.h"
-#include "erp/kr_inifile.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -3,14 +3,14 @@
 // of the private Firebird and MariaDB servers. The window must keep answering,
 // the turnstile must converge, and the program must end on time, whatever the
 // peers do.
-#include "system/app_env.h"
 #include "app/form_principal.h"
+#include "base/kr_guard.h"
+#include "engine/event_log.h"
 #include "erp/kr_database.h"
 #include "support/db_servers.h"
 #include "support/fault_proxy.h"
-#include "sync/event_log.h"
-#include "uikit/kr_guard.h"
-#include "uikit/kr_message.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,11 +1,11 @@
-#include "system/app_env.h"
 #include "app/form_principal.h"
 #include "app/session_view.h"
 #include "app/tray_tooltip.h"
-#include "sync/event_log.h"
-#include "uikit/kr_guard.h"
-#include "uikit/kr_message.h"
-#include "uikit/kr_trace.h"
+#include "base/kr_guard.h"
+#include "base/kr_trace.h"
+#include "engine/event_log.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
 
 #include <QApplication>
 #include <QCheckBox>

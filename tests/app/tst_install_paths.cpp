@@ -1,7 +1,7 @@
 // Paths of the installation as the ERP's settings and the user see them: with
 // the platform's own separators ("C:\Prog\Dados\DBEMPRESA.FDB" on Windows).
-#include "system/app_env.h"
 #include "erp/kr_database.h"
+#include "system/app_env.h"
 
 #include <QDir>
 #include <QtTest>

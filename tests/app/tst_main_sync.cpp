@@ -2,16 +2,16 @@
 // Firebird and MariaDB servers, driven only through the real event loop: what
 // the labels, the buttons, the tray icon and the failure box say while the
 // servers fail and come back, and start-up.
-#include "system/app_env.h"
 #include "app/form_principal.h"
 #include "app/session_view.h"
+#include "base/kr_guard.h"
+#include "base/kr_inifile.h"
+#include "engine/event_log.h"
 #include "erp/kr_database.h"
-#include "erp/kr_inifile.h"
 #include "support/db_servers.h"
-#include "sync/event_log.h"
-#include "sync/turnstile_settings.h"
-#include "uikit/kr_guard.h"
-#include "uikit/kr_message.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
+#include "turnstile/turnstile_settings.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,19 +1,19 @@
 // Every window and dialog of the program, with the fonts the program gets:
 // no label, button, check box, group title or themed caption needs more room
 // than it has, for every text it can show.
-#include "system/app_env.h"
 #include "app/app_fonts.h"
 #include "app/form_principal.h"
+#include "app/kr_database_formconnect.h"
 #include "app/session_view.h"
-#include "erp/kr_database_formconnect.h"
+#include "engine/failure_text.h"
+#include "engine/reconciliation.h"
 #include "support/connect_form.h"
-#include "sync/failure_text.h"
-#include "sync/mysql_connection.h"
-#include "sync/reconciliation.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
+#include "turnstile/mysql_connection.h"
 #include "uikit/kr_controls.h"
 #include "uikit/kr_dialog_form.h"
 #include "uikit/kr_error_box.h"
-#include "uikit/kr_message.h"
 
 #include <QAbstractButton>
 #include <QApplication>

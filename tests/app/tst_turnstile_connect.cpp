@@ -1,14 +1,15 @@
 // The main window's turnstile connection against the private MariaDB server,
 // its settings file, and the start-with-the-OS check box.
-#include "system/app_env.h"
 #include "app/form_principal.h"
-#include "erp/kr_inifile.h"
+#include "base/kr_guard.h"
+#include "base/kr_inifile.h"
 #include "support/db_servers.h"
-#include "sync/turnstile_settings.h"
+#include "system/app_env.h"
 #include "system/autostart.h"
+#include "system/kr_message.h"
 #include "system/kr_windows.h"
-#include "uikit/kr_guard.h"
-#include "uikit/kr_message.h"
+#include "turnstile/mysql_connection.h"
+#include "turnstile/turnstile_settings.h"
 
 #include <QApplication>
 #include <QCheckBox>

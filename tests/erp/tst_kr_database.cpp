@@ -1,10 +1,10 @@
 // The ERP database manager against the private Firebird server of
 // scripts/servers.sh, with a scripted connection prompt.
-#include "system/app_env.h"
+#include "base/kr_inifile.h"
 #include "erp/kr_database.h"
-#include "erp/kr_inifile.h"
 #include "erp/kr_scramble.h"
-#include "uikit/kr_message.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
 
 #include <QtTest>
 #include <deque>

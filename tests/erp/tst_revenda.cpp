@@ -1,10 +1,10 @@
-#include "support/file_bytes.h"
-#include "system/app_env.h"
-#include "erp/kr_cp1252.h"
+#include "base/kr_cp1252.h"
+#include "base/kr_error.h"
 #include "erp/kr_revenda.h"
 #include "erp/kr_scramble.h"
-#include "uikit/kr_error.h"
-#include "uikit/kr_message.h"
+#include "support/file_bytes.h"
+#include "system/app_env.h"
+#include "system/kr_message.h"
 
 #include <QDir>
 #include <QFile>

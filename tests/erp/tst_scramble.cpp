@@ -1,4 +1,4 @@
-#include "erp/kr_inifile.h"
+#include "base/kr_inifile.h"
 #include "erp/kr_scramble.h"
 
 #include <QRandomGenerator>

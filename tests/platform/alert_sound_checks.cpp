@@ -3,7 +3,7 @@
 #include "check.h"
 #include "check_files.h"
 
-#include "uikit/alert_sound.h"
+#include "system/alert_sound.h"
 
 #include <chrono>
 #include <cstdint>

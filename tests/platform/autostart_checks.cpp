@@ -3,8 +3,8 @@
 #include "check.h"
 #include "check_files.h"
 
+#include "base/wide_text.h"
 #include "system/autostart.h"
-#include "system/wide_text.h"
 
 #include <algorithm>
 #include <optional>

@@ -3,7 +3,7 @@
 #include "check.h"
 #include "check_files.h"
 
-#include "system/file_replace.h"
+#include "base/file_replace.h"
 
 #include <filesystem>
 

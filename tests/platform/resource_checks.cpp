@@ -5,7 +5,7 @@
 #include "check.h"
 
 #if defined(_WIN32) && defined(CATRACA_CHECK_RESOURCES)
-#include "system/wide_text.h"
+#include "base/wide_text.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 // The connection dialog as the manager prepares it before a showing.
-#include "erp/kr_database_formconnect.h"
+#include "app/kr_database_formconnect.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the real-server tests share: the addresses that scripts/servers.sh
 // exports, a port nobody listens on, and restarting one of the servers.
-#include "uikit/kr_error.h"
+#include "base/kr_error.h"
 
 #include <QElapsedTimer>
 #include <QFile>

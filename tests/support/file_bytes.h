@@ -1,6 +1,6 @@
 #pragma once
 // Byte-level file helpers for the settings-file tests.
-#include "erp/kr_cp1252.h"
+#include "base/kr_cp1252.h"
 
 #include <QByteArray>
 #include <QFile>

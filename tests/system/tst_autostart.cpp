@@ -1,8 +1,8 @@
 // Start-up registration as the main window uses it, against a temporary XDG
 // autostart folder.
+#include "base/kr_error.h"
 #include "system/app_env.h"
 #include "system/kr_windows.h"
-#include "uikit/kr_error.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Launching other programs through the Qt-facing calls, with real children.
+#include "base/kr_trace.h"
 #include "system/kr_windows.h"
-#include "uikit/kr_trace.h"
 
 #include <QDir>
 #include <QElapsedTimer>

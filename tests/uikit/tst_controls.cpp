@@ -1,8 +1,8 @@
+#include "base/kr_trace.h"
 #include "uikit/kr_comboradiobox.h"
 #include "uikit/kr_controls.h"
 #include "uikit/kr_db.h"
 #include "uikit/kr_theme.h"
-#include "uikit/kr_trace.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,11 +1,11 @@
 #include "uikit/kr_dialog_form.h"
 
+#include "base/kr_trace.h"
+#include "system/alert_sound.h"
 #include "system/app_env.h"
-#include "uikit/alert_sound.h"
 #include "uikit/kr_comboradiobox.h"
 #include "uikit/kr_controls.h"
 #include "uikit/kr_theme.h"
-#include "uikit/kr_trace.h"
 
 #include <QApplication>
 #include <QClipboard>
