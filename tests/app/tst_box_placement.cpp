@@ -8,39 +8,28 @@ class TestBoxPlacement : public QObject
 {
     Q_OBJECT
 private slots:
-    void besideBelowOrInsideNeverOverTheFields_data();
-    void besideBelowOrInsideNeverOverTheFields();
+    void besideBelowOrInsideNeverOverTheFields()
+    {
+        // The main window with its frame is 568 x 611; its fields run from 58
+        // to 262 pixels below its top.
+        const QSize box(520, 180);
+        const struct {
+            QRect screen, window;
+            QPoint expected;
+        } rows[] = {
+            {{0, 0, 1920, 1040}, {676, 214, 568, 611}, {1252, 214}}, // full HD: right of the window
+            {{0, 0, 1920, 1040}, {1352, 100, 568, 611}, {824, 100}}, // at the screen's right edge: left of it
+            {{0, 0, 1024, 1000}, {228, 100, 568, 611}, {228, 719}},  // narrow and tall: below it
+            {{0, 0, 1366, 728}, {399, 58, 568, 611}, {423, 328}},    // 1366 x 768: inside, below the fields
+        };
+        for (const auto &row : rows) {
+            const QRect fields(row.window.left(), row.window.top() + 58, row.window.width(), 204);
+            const QPoint at = BoxPosition(row.window, fields, box, row.screen);
+            QCOMPARE(at, row.expected);
+            QVERIFY(row.screen.contains(QRect(at, box)) && !QRect(at, box).intersects(fields));
+        }
+    }
 };
-
-void TestBoxPlacement::besideBelowOrInsideNeverOverTheFields_data()
-{
-    QTest::addColumn<QRect>("screen");
-    QTest::addColumn<QRect>("window");
-    QTest::addColumn<QSize>("box");
-    QTest::addColumn<QPoint>("expected");
-    // The main window with its frame is 568 x 611; its fields run from 58 to
-    // 262 pixels below its top.
-    const QSize box(520, 180);
-    QTest::newRow("full HD: right of the window")
-        << QRect(0, 0, 1920, 1040) << QRect(676, 214, 568, 611) << box << QPoint(1252, 214);
-    QTest::newRow("narrow screen, room below")
-        << QRect(0, 0, 1024, 1000) << QRect(228, 100, 568, 611) << box << QPoint(228, 719);
-    QTest::newRow("1366 x 768 with the task bar: inside, below the fields")
-        << QRect(0, 0, 1366, 728) << QRect(399, 58, 568, 611) << box << QPoint(423, 328);
-}
-
-void TestBoxPlacement::besideBelowOrInsideNeverOverTheFields()
-{
-    QFETCH(QRect, screen);
-    QFETCH(QRect, window);
-    QFETCH(QSize, box);
-    QFETCH(QPoint, expected);
-    const QRect fields(window.left(), window.top() + 58, window.width(), 204);
-    const QPoint at = BoxPosition(window, fields, box, screen);
-    QCOMPARE(at, expected);
-    QVERIFY(screen.contains(QRect(at, box)));
-    QVERIFY(!QRect(at, box).intersects(fields));
-}
 
 QTEST_GUILESS_MAIN(TestBoxPlacement)
 #include "tst_box_placement.moc"
