@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds into ${BUILD_DIR:-build}.
+# Configures and builds into ${BUILD_DIR:-build}: everything, or only the
+# targets named (scripts/build.sh catraca-sync).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
@@ -9,4 +10,6 @@ export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} "${launcher[@]}" >/dev/null
-cmake --build "$BUILD_DIR" -j "$(nproc)"
+targets=()
+[ $# -eq 0 ] || targets=(--target "$@")
+cmake --build "$BUILD_DIR" -j "$(nproc)" "${targets[@]}"

@@ -2,7 +2,9 @@
 # Regenerates docs/connect-dialog-collapsed.png and
 # docs/connect-dialog-expanded.png: the ERP connection dialog with its advanced
 # area closed and open, captured under a private Xvfb (no window manager, so
-# the images show the client area only).
+# the images show the client area only); and docs/connect-dialog-150.png, the
+# open dialog where the program places it on a 1366 x 768 screen scaled to
+# 150 % (QT_SCALE_FACTOR; the whole screen is the work area there).
 # Usage: scripts/connect-dialog-screenshots.sh [build folder, default build]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,7 +17,7 @@ g++ -std=c++20 -fPIC -Isrc scripts/connect_dialog_gallery.cpp \
   $(pkg-config --cflags --libs Qt6Widgets Qt6Network libmariadb) -lfbclient \
   $(pkg-config --libs libcanberra 2>/dev/null || true) -o "$work/connect_dialog_gallery"
 
-display=:79
+display=${SCREENSHOT_DISPLAY:-:79}
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp &
 xvfb=$!
 trap 'kill "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
@@ -33,4 +35,15 @@ capture() { # state, client height
 
 capture collapsed 332
 capture expanded 505
+kill "$xvfb"
+wait "$xvfb" 2>/dev/null || true
+Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp &
+xvfb=$!
+sleep 1
+DISPLAY=$display QT_SCALE_FACTOR=1.5 "$work/connect_dialog_gallery" expanded placed &
+pid=$!
+sleep 1.5
+import -display "$display" -window root docs/connect-dialog-150.png
+kill "$pid"
+wait "$pid" 2>/dev/null || true
 ls -l docs/connect-dialog-*.png

@@ -1,7 +1,9 @@
 // Shows the ERP connection dialog, collapsed or expanded, on the current
 // display, for scripts/connect-dialog-screenshots.sh to capture. It runs in a
 // scratch installation folder, so the user's theme settings are the defaults.
-//   connect_dialog_gallery collapsed|expanded
+// "placed": where the program places it (centred on the work area), rather
+// than at the top left for a cropped image.
+//   connect_dialog_gallery collapsed|expanded [placed]
 #include "app/app_fonts.h"
 #include "app/kr_database_formconnect.h"
 #include "base/kr_inifile.h"
@@ -11,6 +13,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTemporaryDir>
 
 int main(int argc, char **argv)
@@ -19,6 +22,7 @@ int main(int argc, char **argv)
     // The faces the program itself uses.
     UseDesignFonts();
     const bool expanded = argc > 1 && QString::fromLocal8Bit(argv[1]) == QStringLiteral("expanded");
+    const bool placed = argc > 2 && QString::fromLocal8Bit(argv[2]) == QStringLiteral("placed");
     QTemporaryDir folder;
     SetExecutableFolderForTesting(folder.path());
 
@@ -36,11 +40,18 @@ int main(int argc, char **argv)
     form.SettingsFile = settings;
     form.DefaultDatabaseFile = QStringLiteral("DBEMPRESA.FDB");
     form.FormShow();
-    form.move(20, 20);
+    if (!placed)
+        form.move(20, 20);
     form.show();
     if (expanded) {
         form.SpeedButton1Click();
-        form.move(20, 20);
+        if (!placed)
+            form.move(20, 20);
+    }
+    if (placed) {
+        // Execute's horizontal centring, which this gallery does not run.
+        const QRect area = form.screen()->availableGeometry();
+        form.move(area.x() + (area.width() - form.frameGeometry().width()) / 2, form.y());
     }
     return app.exec();
 }

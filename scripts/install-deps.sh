@@ -5,6 +5,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev
+  # Qt's own texts in Portuguese (qtbase_pt_BR.qm), loaded by the program and
+  # shipped in its Windows folder.
+  qt6-translations-l10n
   firebird3.0-server firebird-dev libfbclient2
   mariadb-server mariadb-client libmariadb-dev
   libcanberra-dev
@@ -15,6 +18,8 @@ packages=(
   fonts-liberation fonts-dejavu-extra fonts-wine
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 wine64 x11-utils
+  # winegcc, for the Firebird bridge the Wine checks load (tests/wine).
+  wine64-tools
   # The Windows setup program (scripts/win-setup.sh).
   nsis
 )

@@ -8,6 +8,12 @@
 # cannot run fails the whole run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# ---- begin: what this run puts in /tmp goes into one folder, removed at the end
+run_tmp=$(mktemp -d /tmp/catraca-test-XXXXXX)
+trap 'rm -rf "$run_tmp"' EXIT
+touch "$run_tmp/started"
+export TMPDIR=$run_tmp WINE_APP_DIR=${WINE_APP_DIR:-$run_tmp/wine-app}
+# ---- end: what this run puts in /tmp
 scripts/install-deps.sh
 BUILD_DIR=${BUILD_DIR:-build}
 export BUILD_DIR
@@ -23,18 +29,25 @@ elapsed() { local s=$(( $(date +%s) - $1 )); echo "$((s / 60)) min $((s % 60)) s
 win_deps_log=$(mktemp /tmp/catraca-win-deps-XXXXXX.log)
 scripts/win-deps.sh >"$win_deps_log" 2>&1 &
 win_deps_pid=$!
-export CATRACA_SERVERS_DIR=${CATRACA_SERVERS_DIR:-$(mktemp -d /tmp/catraca-test-XXXXXX)}
-# The tests on the servers take turns on them. The longest, tst_faults (about
-# 3 min), gets a second pair of its own, ten ports up, so that it runs beside
-# the others.
+export CATRACA_SERVERS_DIR=${CATRACA_SERVERS_DIR:-$run_tmp/servers}
+# The tests on the servers take turns on them. Two of the longest, tst_faults
+# and the end-to-end suite on the window program (about 4 min together), get
+# a second pair of their own, ten ports up, so that they run beside the others.
 faults_servers=$CATRACA_SERVERS_DIR-faults
 stop_servers() {
   scripts/servers.sh stop || true
   CATRACA_SERVERS_DIR=$faults_servers scripts/servers.sh stop || true
 }
 cleanup() {
-  kill "$win_deps_pid" 2>/dev/null || true
+  kill "$win_deps_pid" ${fuzz_pid:-} 2>/dev/null || true
   [ ! -x scripts/servers.sh ] || stop_servers
+  # The logs, the servers' state (unless the caller chose its folder), what
+  # the tests left in TMPDIR, and the instance locks of the installation
+  # folders they made (in /tmp whatever TMPDIR says) that nobody holds now.
+  rm -f "$win_deps_log" "${faults_log:-}" "${fuzz_log:-}"
+  find /tmp -maxdepth 1 -name 'catraca-sync-*.lock' -newer "$run_tmp/started" \
+    -exec flock -n {} rm -f {} \; 2>/dev/null || true
+  rm -rf "$run_tmp"
 }
 trap cleanup EXIT
 scripts/build.sh
@@ -45,18 +58,22 @@ if [ -x scripts/servers.sh ]; then
   # shellcheck disable=SC1091
   source "$CATRACA_SERVERS_DIR/env.sh"
 fi
+second_pair='^app/tst_(faults|end_to_end)$'
 faults_log=$(mktemp /tmp/catraca-faults-XXXXXX.log)
 (
   # shellcheck disable=SC1091
   [ ! -f "$faults_servers/env.sh" ] || source "$faults_servers/env.sh"
-  ctest --test-dir "$BUILD_DIR" --output-on-failure -R '^app/tst_faults$'
+  ctest --test-dir "$BUILD_DIR" --output-on-failure -R "$second_pair"
 ) >"$faults_log" 2>&1 &
 faults_pid=$!
-ctest --test-dir "$BUILD_DIR" --output-on-failure -j 2 -E '^app/tst_faults$' || status=$?
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j 2 -E "$second_pair" || status=$?
 wait "$faults_pid" || status=1
 cat "$faults_log"
 rm -f "$faults_log"
 echo "test: the native build and CTest ended $(elapsed "$run_started") after the start"
+# ---- begin: every command the README shows, against a demo of its own
+scripts/check-readme-commands.sh || status=1
+# ---- end: every command the README shows
 # The libFuzzer targets, built apart by clang, each running a bounded time
 # (20 s here; 30 s when scripts/fuzz.sh runs alone): they keep one core busy
 # beside the rest of the Qt build on a fresh machine, or beside the Wine
@@ -94,6 +111,11 @@ if [ "$windows_built" -eq 1 ]; then
   WINE_QT_TESTS=required scripts/wine-tests.sh || status=$?
   scripts/wine-setup-tests.sh || status=$?
   scripts/wine-app-tests.sh || status=$?
+  # The end-to-end suite CTest ran against the Linux build, now against the
+  # Windows program its setup installed, on the first pair of servers.
+  e2e_started=$(date +%s)
+  scripts/wine-e2e-tests.sh || status=$?
+  echo "test: the end-to-end suite under Wine took $(elapsed "$e2e_started")"
 else
   # The Qt-free layers need no Windows Qt.
   scripts/wine-tests.sh || status=$?

@@ -69,6 +69,9 @@ rm -rf "$BUILD/install" "$BUILD/wine-tests"
 mkdir -p "$BUILD/install" "$BUILD/wine-tests"
 cp "$BUILD/src/catraca-sync.exe" "$BUILD/install/"
 lay_out "$BUILD/install" platforms/qwindows.dll styles/qwindowsvistastyle.dll
+# Qt's own texts in Portuguese: Debian's catalogue of the same Qt version.
+mkdir -p "$BUILD/install/translations"
+cp /usr/share/qt6/translations/qtbase_pt_BR.qm "$BUILD/install/translations/"
 # ---- begin: authentication plugins and stripped copies (a shop PC's needs)
 # Connector/C loads a login's authentication plugin (client_ed25519,
 # caching_sha2_password, ...) at run time from the folder the program names

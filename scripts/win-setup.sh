@@ -34,7 +34,7 @@ mapfile -t products < <(sed -n 's/^ *{"\([^"]*\.ini\)", "[^"]*"},$/\1/p' src/app
   echo '!macroend'
   echo '!macro PayloadCheckInTheWay'
   for f in "${files[@]}"; do
-    [[ ${f,,} == *.dll ]] && echo "  !insertmacro CheckInTheWay \"$(win "$f")\""
+    [[ ${f,,} == *.dll ]] && echo "  !insertmacro CheckInTheWay \"$(win "$f")\" $(sha1sum <"$payload/$f" | cut -c1-40)"
   done
   echo '!macroend'
   echo '!macro PayloadInstall'
@@ -67,7 +67,12 @@ mapfile -t products < <(sed -n 's/^ *{"\([^"]*\.ini\)", "[^"]*"},$/\1/p' src/app
   echo '!macroend'
 } >"$nsh"
 
-makensis -V2 -INPUTCHARSET UTF8 -DPAYLOAD="$payload" -DFILES="$nsh" -DICON="$PWD/src/app/catraca-sync.ico" \
+# The company and copyright the program's own version resource gives.
+rc_value() { sed -n "s/^ *VALUE \"$1\", \"\(.*\)\"\$/\1/p" src/app/catraca-sync.rc; }
+company=$(rc_value CompanyName)
+copyright=$(rc_value LegalCopyright)
+[ -n "$company" ] && [ -n "$copyright" ] || { echo "win-setup: FAILED: no CompanyName or LegalCopyright in src/app/catraca-sync.rc" >&2; exit 1; }
+makensis -V2 -INPUTCHARSET UTF8 -DCOMPANY="$company" -DCOPYRIGHT="$copyright" -DPAYLOAD="$payload" -DFILES="$nsh" -DICON="$PWD/src/app/catraca-sync.ico" \
   -DOUTFILE="$setup" src/setup/catraca-sync-setup.nsi >"$work/makensis.log" 2>&1 \
   || { tail -n 30 "$work/makensis.log" >&2; echo "win-setup: FAILED: makensis" >&2; exit 1; }
 echo "win-setup: $setup (${#files[@]} files, $(( $(stat -c %s "$setup") / 1024 )) KiB)"

@@ -84,3 +84,55 @@ free_display() {
 wine_windows_version() { # program.exe version (win7, win10, ...)
   "$WINE" reg add "HKCU\\Software\\Wine\\AppDefaults\\$1" /v Version /d "$2" /f >/dev/null 2>&1
 }
+
+# The Firebird client the Windows program uses under Wine: a Winelib
+# fbclient.dll (tests/wine/fbclient_bridge.c) forwarding to this machine's
+# native libfbclient.so.2, made in $1 as fbclient.dll (an ELF file Wine loads
+# as a builtin) with the probe beside it. When the private servers' env.sh is
+# sourced, the probe proves it against the Firebird server. Any failure ends
+# the calling script with a message: a check that claims synchronisation must
+# never run on a stand-in instead.
+wine_fbclient_bridge() { # folder
+  local dir=$1 winegcc=${WINEGCC:-/usr/lib/wine/winegcc} stamp work
+  mkdir -p "$dir"
+  if [ ! -x "$winegcc" ]; then
+    echo "$(basename "$0"): FAILED: no winegcc at $winegcc to build the Firebird bridge (Debian's wine64-tools; scripts/install-deps.sh)" >&2
+    exit 1
+  fi
+  if [ ! -e /usr/lib/x86_64-linux-gnu/libfbclient.so.2 ]; then
+    echo "$(basename "$0"): FAILED: the bridge needs the native 64-bit Firebird client libfbclient.so.2 (Debian's libfbclient2)" >&2
+    exit 1
+  fi
+  stamp=$(cat tests/wine/fbclient_bridge.c tests/wine/fbclient_bridge.spec tests/wine/fbclient_bridge_probe.cpp \
+            src/erp/fb_library.h src/erp/fb_library_common.cpp src/erp/fb_loader_win.cpp /usr/include/ibase.h | sha256sum)
+  if [ "$(cat "$dir/bridge.stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$dir/fbclient.dll" ]; then
+    work=$(mktemp -d)
+    if ! gcc -c -O2 -fPIC -Wall -Werror tests/wine/fbclient_bridge.c -o "$work/bridge.o" ||
+       ! "$winegcc" -shared tests/wine/fbclient_bridge.spec "$work/bridge.o" -o "$work/fbclient.dll" -ldl ||
+       ! "$MINGW_CXX" -std=c++20 -O1 -Wall -Isrc -I"$WINE_INCLUDE" tests/wine/fbclient_bridge_probe.cpp \
+           src/erp/fb_library_common.cpp src/erp/fb_loader_win.cpp src/base/wide_text_common.cpp \
+           -o "$dir/fbclient_bridge_probe.exe" -static; then
+      rm -rf "$work"
+      echo "$(basename "$0"): FAILED: the Firebird bridge fbclient.dll could not be built" >&2
+      exit 1
+    fi
+    # winegcc names it fbclient.dll.so; beside a program it goes as fbclient.dll.
+    mv "$work/fbclient.dll.so" "$dir/fbclient.dll"
+    rm -rf "$work"
+    echo "$stamp" >"$dir/bridge.stamp"
+  fi
+  [ -n "${CATRACA_FB_DATABASE:-}" ] || return 0
+  wine_prefix_ready
+  local log=$dir/probe.log
+  if ! (cd "$dir" && DISPLAY= timeout -k 5 60 "$WINE" fbclient_bridge_probe.exe \
+          "$CATRACA_FB_HOST/$CATRACA_FB_PORT:$CATRACA_FB_DATABASE" "$CATRACA_FB_PASSWORD" </dev/null 2>&1) \
+       | tr -d '\r' >"$log" || ! grep -q '^bridge probe: OK$' "$log"; then
+    cat "$log" >&2
+    echo "$(basename "$0"): FAILED: the Firebird bridge does not reach the private server under Wine (see above)" >&2
+    exit 1
+  fi
+  sed 's/^/  /' "$log"
+  # The probe ran without a display; Wine's desktop would keep that for the
+  # programs started after it.
+  "$WINESERVER" -k 2>/dev/null || true
+}

@@ -149,6 +149,7 @@ void TFrmPrincipal::CreateControls()
     EdtSEN = makeEdit("EdtSEN"); // the turnstile password is shown in clear on purpose
 
     auto *fields = new QGridLayout;
+    fields->setObjectName(QStringLiteral("fields"));
     fields->setHorizontalSpacing(8);
     fields->setVerticalSpacing(6);
     fields->setColumnMinimumWidth(0, 110);
@@ -237,6 +238,7 @@ void TFrmPrincipal::CreateControls()
     bottom->addWidget(BtnFechar);
 
     auto *content = new QVBoxLayout;
+    content->setObjectName(QStringLiteral("content"));
     // The widest status, "SEM CONEXÃO COM A CATRACA" in bold Tahoma 33,
     // needs 528 of the window's 556 pixels.
     content->setContentsMargins(12, 10, 12, 12);
@@ -313,8 +315,25 @@ void TFrmPrincipal::CenterOnScreen()
         move(area.center() - QPoint(width() / 2, height() / 2));
         return;
     }
-    setFixedHeight(std::max(room, layout()->minimumSize().height()));
+    // The wrapped notes' heights count only through the width they get.
+    if (layout()->totalMinimumHeightForWidth(width()) > room)
+        CompactLayout();
+    setFixedHeight(std::max(room, layout()->totalMinimumHeightForWidth(width())));
     move(area.left() + (area.width() - width()) / 2, area.top() + std::max(0, (room - height()) / 2));
+}
+
+void TFrmPrincipal::CompactLayout()
+{
+    PnTitulo->setFixedHeight(30);
+    if (auto *content = findChild<QVBoxLayout *>(QStringLiteral("content"))) {
+        content->setContentsMargins(12, 4, 12, 6);
+        content->setSpacing(4);
+    }
+    if (auto *fields = findChild<QGridLayout *>(QStringLiteral("fields")))
+        fields->setVerticalSpacing(2);
+    LblStatus->setMinimumHeight(44);
+    for (QPushButton *b : {BtnConectar, BtnDesconectar, BtnFechar})
+        b->setMinimumHeight(32);
 }
 
 void TFrmPrincipal::ShowAtStart()

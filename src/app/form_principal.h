@@ -164,6 +164,8 @@ private:
     void CreateControls();
     void CreateTrayIcon();
     void CenterOnScreen();
+    // Narrower spacing, for a screen lower than the window (150 % on 1366 x 768).
+    void CompactLayout();
     // Moves the focus to the connect or disconnect button; false when the
     // button is disabled and its action must not run.
     bool FocusActionButton(QPushButton *button);

@@ -22,6 +22,9 @@
 #include <QScreen>
 #include <QToolButton>
 
+#include <algorithm>
+#include <iterator>
+
 TFrmKRDBConnect *FrmKRDBConnect = nullptr;
 
 namespace {
@@ -36,6 +39,25 @@ constexpr int SpeedButtonHeight = 30;
 constexpr int ButtonWidth = 95;
 constexpr int ButtonHeight = 33;
 constexpr int ButtonGap = 4;
+// Where the note of the advanced area starts, and its design height.
+constexpr int NoteTop = 76;
+constexpr int NoteHeight = 80;
+// The vertical gaps a squeezed layout narrows, in this order: above the IP
+// group, between the groups, above the advanced area, around the advanced
+// button (one gap, used above and below it), below the advanced group.
+struct TGap {
+    int design;
+    int least;
+};
+constexpr TGap Gaps[] = {{Margin, 4}, {2 * Margin, 6}, {Margin, 2}, {SpeedButtonMargin, 2}, {SpeedButtonMargin, 2}};
+constexpr int SpareGaps()
+{
+    int spare = 0;
+    for (const TGap &gap : Gaps)
+        spare += gap.design - gap.least;
+    return spare;
+}
+
 // The design's window frame: outer height 534 for a client area 505 high.
 constexpr int DesignNonClientHeight = TFrmKRDBConnect::ExpandedOuterHeight - TFrmKRDBConnect::DesignClientHeight;
 
@@ -265,7 +287,7 @@ TFrmKRDBConnect::TFrmKRDBConnect(QWidget *parent) : QDialog(parent)
     EdtSenha->setGeometry(240, 44, 110, 21);
     LblPorta->setGeometry(364, 48, 32, 13);
     EdtPorta->setGeometry(398, 44, 78, 21);
-    LblAV->setGeometry(10, 76, 468, 80);
+    LblAV->setGeometry(10, NoteTop, 468, NoteHeight);
 
     Panel2 = ColouredPanel(this, Panel2Color);
     BtnTestar = new TKRButton(Panel2);
@@ -328,23 +350,41 @@ TFrmKRDBConnect::~TFrmKRDBConnect()
 
 void TFrmKRDBConnect::LayoutPanels()
 {
+    // A squeezed layout gives up the spare room of the gaps first, then the
+    // note's blank lines; never a row.
+    int squeeze = m_squeeze;
+    int gaps[std::size(Gaps)];
+    for (std::size_t i = 0; i < std::size(Gaps); ++i) {
+        const int taken = std::min(Gaps[i].design - Gaps[i].least, squeeze);
+        squeeze -= taken;
+        gaps[i] = Gaps[i].design - taken;
+    }
+    const auto [topGap, groupGap, navGap, buttonGap, bottomGap] = gaps;
+
     const int w = width();
     const int masterHeight = std::max(0, height() - Panel2Height);
     PnMestre->setGeometry(0, 0, w, masterHeight);
     Panel2->setGeometry(0, masterHeight, w, Panel2Height);
     KRPanel1->setGeometry(0, 0, w, TitleHeight);
-    GroupBox2->setGeometry(Margin, TitleHeight + Margin, w - 2 * Margin, GroupBox2Height);
-    GroupBox3->setGeometry(Margin, GroupBox2->geometry().bottom() + 1 + 2 * Margin, w - 2 * Margin,
+    GroupBox2->setGeometry(Margin, TitleHeight + topGap, w - 2 * Margin, GroupBox2Height);
+    GroupBox3->setGeometry(Margin, GroupBox2->geometry().bottom() + 1 + groupGap, w - 2 * Margin,
                            GroupBox3Height);
-    const int navTop = GroupBox3->geometry().bottom() + 1 + Margin;
+    const int navTop = GroupBox3->geometry().bottom() + 1 + navGap;
     PNAV->setGeometry(0, navTop, w, std::max(0, masterHeight - navTop));
-    SpeedButton1->setGeometry(Margin, SpeedButtonMargin, w - 2 * Margin, SpeedButtonHeight);
+    SpeedButton1->setGeometry(Margin, buttonGap, w - 2 * Margin, SpeedButtonHeight);
     // Collapsed, PNAV clips the group away; it keeps its open size meanwhile.
-    const int groupTop = SpeedButtonMargin + SpeedButtonHeight + SpeedButtonMargin;
-    const int openGroupHeight =
-        ExpandedOuterHeight - DesignNonClientHeight - Panel2Height - navTop - groupTop - SpeedButtonMargin;
+    const int groupTop = buttonGap + SpeedButtonHeight + buttonGap;
+    const int openGroupHeight = ExpandedOuterHeight - DesignNonClientHeight - m_squeeze - Panel2Height - navTop
+                                - groupTop - bottomGap;
     GroupBox1->setGeometry(Margin, groupTop, w - 2 * Margin,
-                           std::max(openGroupHeight, PNAV->height() - groupTop - SpeedButtonMargin));
+                           std::max(openGroupHeight, PNAV->height() - groupTop - bottomGap));
+    LblAV->setGeometry(LblAV->x(), NoteTop, LblAV->width(), NoteHeight - squeeze);
+}
+
+QRect TFrmKRDBConnect::WorkArea() const
+{
+    const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry() : QRect();
 }
 
 void TFrmKRDBConnect::resizeEvent(QResizeEvent *event)
@@ -375,9 +415,9 @@ bool TFrmKRDBConnect::Execute()
 {
     FormShow();
     // Centred horizontally on every showing; Avancado has placed it vertically.
-    if (QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen()) {
+    if (const QRect area = WorkArea(); !area.isEmpty()) {
         const int frameWidth = frameGeometry().width() - geometry().width();
-        move(s->geometry().x() + RoundHalfEven((s->geometry().width() - width() - frameWidth) / 2.0), y());
+        move(area.x() + RoundHalfEven((area.width() - width() - frameWidth) / 2.0), y());
     }
     return exec() == QDialog::Accepted;
 }
@@ -412,9 +452,21 @@ void TFrmKRDBConnect::Avancado(bool expanded)
     EdtUsuario->setEnabled(expanded && CkConfig->isChecked());
     EdtSenha->setEnabled(expanded && CkConfig->isChecked());
     LblAV->setVisible(expanded);
-    SetOuterHeight(expanded ? ExpandedOuterHeight : PNAV->y() + Panel2->height() + CollapsedExtra);
-    if (QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen())
-        move(x(), s->geometry().y() + RoundHalfEven((s->geometry().height() - OuterHeight()) / 2.0));
+    // Centred on the work area, which the open dialog must fit: at 150 % a
+    // 1366 x 768 screen leaves less than its 534 pixels above the task bar.
+    // The layout gives up at most its spare room; past that the window
+    // keeps its top on the screen and runs below the task bar.
+    const QRect area = WorkArea();
+    m_squeeze = 0;
+    if (expanded && !area.isEmpty()) {
+        const int noteText = LblAV->heightForWidth(LblAV->width());
+        const int spare = SpareGaps() + std::max(0, NoteHeight - noteText);
+        m_squeeze = std::clamp(ExpandedOuterHeight - area.height(), 0, spare);
+    }
+    LayoutPanels();
+    SetOuterHeight(expanded ? ExpandedOuterHeight - m_squeeze : PNAV->y() + Panel2->height() + CollapsedExtra);
+    if (!area.isEmpty())
+        move(x(), area.y() + std::max(0, RoundHalfEven((area.height() - OuterHeight()) / 2.0)));
 }
 
 void TFrmKRDBConnect::BtnTestarClick()

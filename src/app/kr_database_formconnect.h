@@ -102,6 +102,11 @@ protected:
 private:
     void LayoutPanels();
     void SetOuterHeight(int height);
+    // The work area of the dialog's screen (the screen less the task bar).
+    QRect WorkArea() const;
+    // Pixels the open layout gives up to fit a work area lower than the
+    // design (1366 x 768 at 150 %); 0 at design size.
+    int m_squeeze = 0;
 };
 
 // The instance while the manager's Connect runs; null otherwise.

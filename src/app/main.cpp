@@ -21,6 +21,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -41,13 +43,13 @@ TSyncService *g_sync = nullptr;
 // Ends at once, with status 0: for a termination request before the event
 // loop runs, and for an engine still inside a call to a silent server. The
 // operating system closes the sockets; the database client's own exit
-// handlers, which crash on an attachment to a dead server, are skipped.
+// handlers, which crash or hang on an attachment to a dead server, are skipped.
 [[noreturn]] void EndImmediately(const QString &why)
 {
     LogEvent(why);
     LogEvent(QStringLiteral("Programa encerrado."));
     std::fflush(nullptr);
-    std::_Exit(0);
+    EndProcessNow(0);
 }
 
 void HandleTermination()
@@ -73,7 +75,7 @@ void HandleTermination()
         LogEvent(QStringLiteral("O mecanismo de sincronização não terminou a tempo."));
     LogEvent(QStringLiteral("Programa encerrado."));
     std::fflush(nullptr);
-    std::_Exit(0);
+    EndProcessNow(0);
 }
 
 class TSessionEndFilter final : public QAbstractNativeEventFilter
@@ -117,6 +119,7 @@ int RunHeadless(QCoreApplication &app)
         LogEvent(missing);
         return 1;
     }
+    LogEvent(FbClientLoadedText());
     TErpSettings erp;
     try {
         erp = DBManager.SettingsForEngine();
@@ -156,6 +159,24 @@ int RunStartupEntryRequest(int argc, char **argv)
         arguments, ExecutablePath().toStdWString());
 }
 
+// Qt's own texts (a field's right-click menu, key names) in Portuguese, as
+// the rest of the program: Qt's catalogue from the program's translations
+// folder (where the Windows installation keeps it) or Qt's own (Linux).
+// Empty when loaded, else what to write in the log.
+QString UseQtPortuguese(QCoreApplication &app)
+{
+    static QTranslator translator;
+    const QString name = QStringLiteral("qtbase_pt_BR");
+    for (const QString &folder : {ExecutableFolder() + QStringLiteral("translations"),
+                                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)}) {
+        if (translator.load(name, folder)) {
+            app.installTranslator(&translator);
+            return {};
+        }
+    }
+    return QStringLiteral("Tradução do Qt (%1.qm) não encontrada: os menus próprios do Qt ficam em inglês.").arg(name);
+}
+
 bool IsHeadless(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
@@ -181,6 +202,7 @@ int main(int argc, char **argv)
         app = std::make_unique<QApplication>(argc, argv);
     if (!headless)
         UseDesignFonts();
+    const QString translationProblem = UseQtPortuguese(*app);
     // The name, not the display name: Linux window managers would append a
     // display name to every caption.
     QCoreApplication::setApplicationName(QStringLiteral("Integração com Catracas Ovrex/Miravel"));
@@ -211,6 +233,8 @@ int main(int argc, char **argv)
     InstallMessageDialog();
     InstallConnectPrompt();
     LogEvent(QStringLiteral("Programa iniciado: ") + QCoreApplication::arguments().join(QLatin1Char(' ')));
+    if (!translationProblem.isEmpty())
+        LogEvent(translationProblem);
     // During start-up the main loop is not there to end: the box or prompt
     // that is open closes, and start-up stops after it.
     OnApplicationEndRequested(gui, [] {
@@ -237,6 +261,7 @@ int main(int argc, char **argv)
         LogEvent(QStringLiteral("Programa encerrado."));
         return 1;
     }
+    LogEvent(FbClientLoadedText());
 
     TFrmPrincipal form(nullptr, false);
     g_form = &form;

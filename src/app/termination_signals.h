@@ -22,3 +22,9 @@ bool HandleSessionEndMessage(const void *nativeMessage);
 // Ctrl+C, Ctrl+Break and closing it end the program, and standard error, when
 // not redirected, shows there.
 void UseParentConsole();
+
+// Ends the process at once with status and runs no exit handler: not the C
+// library's, and on Windows not the DLLs' own either, which ExitProcess (and
+// so _Exit) runs there. A database client's would wait on the call the
+// engine was left in, or on a lock of a thread the end has already killed.
+[[noreturn]] void EndProcessNow(int status);

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
+#include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -48,3 +49,8 @@ bool HandleSessionEndMessage(const void *)
 }
 
 void UseParentConsole() {}
+
+void EndProcessNow(int status)
+{
+    std::_Exit(status);
+}

@@ -113,3 +113,9 @@ void UseParentConsole()
     if (!error || error == INVALID_HANDLE_VALUE || GetFileType(error) == FILE_TYPE_UNKNOWN)
         std::freopen("CONOUT$", "w", stderr);
 }
+
+void EndProcessNow(int status)
+{
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+    ExitProcess(static_cast<UINT>(status));
+}

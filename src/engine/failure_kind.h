@@ -20,7 +20,6 @@ enum class TFailureKind {
     NotADatabase,
     DatabaseShutDown,
     DatabaseUnavailable,
-    ClientRejected,
     SettingsFileMissing,
     TableMissing,
     ColumnMissing,

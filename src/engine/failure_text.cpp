@@ -83,12 +83,6 @@ QString Explanation(TFailureKind kind, TFailureSide side)
                               "banco de dados nas configurações do banco de dados do ERP, e se o servidor %1 está "
                               "funcionando corretamente.")
             .arg(server);
-    // Also what a program at that port that is not the server, or a link
-    // that drops the connection during the greeting, leads to.
-    case TFailureKind::ClientRejected:
-        return QStringLiteral("o servidor recusou a conexão. Verifique se o endereço e a porta são mesmo os do servidor "
-                              "Firebird e se o cliente do Firebird (fbclient) deste computador é compatível com ele "
-                              "(versão, autenticação e criptografia).");
     // The way to a new file is the window's fields: leaving one, or the
     // connect, writes them.
     case TFailureKind::SettingsFileMissing:

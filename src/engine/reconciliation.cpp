@@ -3,6 +3,7 @@
 #include "base/kr_error.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <limits>
@@ -21,6 +22,21 @@ QString ClosedRow(qint32 numero)
 {
     return QStringLiteral("insert into cad_comanda (num_comanda, fl_comanda) values (") + QString::number(numero)
            + QStringLiteral(", 1)");
+}
+QString ResetAllBut(QList<qint32> open)
+{
+    if (open.isEmpty())
+        return ResetAll;
+    std::sort(open.begin(), open.end());
+    open.erase(std::unique(open.begin(), open.end()), open.end());
+    QStringList numbers;
+    numbers.reserve(open.size());
+    for (qint32 n : open)
+        numbers << QString::number(n);
+    // "not in" alone is never true for a NULL number; the plain reset closed
+    // such a row too.
+    return ResetAll + QStringLiteral(" where num_comanda not in (") + numbers.join(QStringLiteral(", "))
+           + QStringLiteral(") or num_comanda is null");
 }
 } // namespace sql
 
@@ -128,7 +144,7 @@ bool TReconciliador::WriteTab(ITurnstileLink &turnstile, qint32 numero, int flag
 }
 
 CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsSource &erp, ICycleView &view,
-                                           bool resetFirst)
+                                           bool reset)
 {
     CycleOutcome outcome;
     if (!turnstile.Connected() || Sincronizando)
@@ -167,6 +183,7 @@ CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsS
 
     outcome.kind = CycleOutcome::Done;
     bool read = false;
+    QList<qint32> open;
     try {
         for (int i = 0; i < Comandas.Count(); ++i)
             Comandas.At(i).Encerrada = true;
@@ -179,6 +196,8 @@ CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsS
             const QVariant value = query->FieldValue(QStringLiteral("COM_NUMERO"));
             if (const std::optional<qint32> numero = TabNumberOf(value)) {
                 ConfereComanda(*numero);
+                if (reset)
+                    open << *numero;
                 ++accepted;
             } else {
                 outcome.skippedRows << (value.isNull() ? QStringLiteral("NULL") : value.toString());
@@ -198,10 +217,6 @@ CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsS
     if (outcome.kind == CycleOutcome::Done) {
         int writing = -1;
         try {
-            if (resetFirst) {
-                turnstile.ExecuteDirect(sql::ResetAll);
-                outcome.resetDone = true;
-            }
             const int count = Comandas.Count();
             for (int i = count - 1; i >= 0; --i) {
                 TComanda &c = Comandas.At(i);
@@ -212,10 +227,16 @@ CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsS
                     Comandas.MarkRemoved(i);
             }
             writing = -1;
-            // Nothing to write says nothing about the turnstile: ask it, so
-            // a dead one is shown within one cycle.
-            if (outcome.writes.isEmpty() && outcome.rejected.isEmpty())
+            if (reset) {
+                // A tab whose open write was refused is left out too: its row
+                // stays as it was, and its write is tried again.
+                turnstile.ExecuteDirect(sql::ResetAllBut(open));
+                outcome.resetDone = true;
+            } else if (outcome.writes.isEmpty() && outcome.rejected.isEmpty()) {
+                // Nothing to write says nothing about the turnstile: ask it,
+                // so a dead one is shown within one cycle.
                 turnstile.CheckAlive();
+            }
         } catch (const std::exception &e) {
             fail(CycleOutcome::Failed, CycleOutcome::Turnstile, e);
         } catch (...) {

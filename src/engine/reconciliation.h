@@ -14,6 +14,10 @@
 namespace sql {
 inline const QString ErpOpenTabs = QStringLiteral("SELECT COM_NUMERO FROM COMANDAS WHERE COM_TOTAL > 0");
 inline const QString ResetAll = QStringLiteral("update cad_comanda set fl_comanda = 1");
+// The reset that leaves the rows of the tabs still open alone: every other
+// row, a row without a number included, is marked closed. With no tab open
+// it is ResetAll.
+QString ResetAllBut(QList<qint32> open);
 QString Removal(qint32 numero);
 QString OpenRow(qint32 numero);
 QString ClosedRow(qint32 numero);
@@ -76,11 +80,13 @@ public:
 
     // Runs one cycle (the timer's tick). Never throws: a failure is reported
     // in the outcome, after the labels have been brought up to date. With
-    // resetFirst the reset statement runs after the ERP was read and before
-    // the first write, and only then: the turnstile is never told every tab
-    // is closed unless the open ones are about to be written back.
-    CycleOutcome TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsSource &erp, ICycleView &view,
-                               bool resetFirst = false);
+    // reset, once this cycle's tabs are written, every row but those of the
+    // tabs this cycle read open is marked closed. The open tabs go first and
+    // are left out of the reset, so no moment and no broken link between two
+    // statements has a tab the ERP has open read closed; the turnstile's
+    // table may be MyISAM, where a transaction would not help. A reset not
+    // reached or refused is owed still (outcome.resetDone false).
+    CycleOutcome TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsSource &erp, ICycleView &view, bool reset = false);
 
     // A user's connect writes every tab as closed; forgetting the list makes
     // the next cycle write every open tab as open again.

@@ -125,7 +125,7 @@ bool TSyncCore::AttachErp()
     try {
         m_erp.Attach(m_erpSettings);
     } catch (const std::exception &e) {
-        ErpLost(Describe(TFailureSide::Erp, TFailureStage::Connect, e));
+        ErpLost(Describe(TFailureSide::Erp, TFailureStage::Connect, e), RetryDelayAfter(e, m_erpPolicy));
         return false;
     }
     m_erpPolicy.Reset();
@@ -136,12 +136,29 @@ bool TSyncCore::AttachErp()
     // that was never reached.
     if (m_erpLost || !m_erpReached)
         m_events.OnErpAvailable(true);
+    if (m_erpLost)
+        CycleNow();
     m_erpLost = false;
     m_erpReached = true;
     return true;
 }
 
-void TSyncCore::ErpLost(const QString &message)
+int TSyncCore::RetryDelayAfter(const std::exception &error, TReconnectPolicy &policy)
+{
+    // An attempt that did not answer is still running: the next one starts
+    // soon beside it, so a peer that answers again is used within seconds.
+    if (dynamic_cast<const TCallTimedOut *>(&error))
+        return TReconnectPolicy::FirstDelayMs;
+    return policy.NextDelayMs();
+}
+
+void TSyncCore::CycleNow()
+{
+    if (m_tickDue >= 0)
+        m_tickDue = m_clock.NowMs();
+}
+
+void TSyncCore::ErpLost(const QString &message, int retryDelayMs)
 {
     if (!m_erpLost)
         m_events.OnErpAvailable(false);
@@ -153,7 +170,7 @@ void TSyncCore::ErpLost(const QString &message)
     // Counted from the end of this try: a host that takes the whole connect
     // time-out to fail is not tried back to back.
     if (m_started)
-        Schedule(m_erpRetryDue, m_erpPolicy.NextDelayMs());
+        Schedule(m_erpRetryDue, retryDelayMs >= 0 ? retryDelayMs : m_erpPolicy.NextDelayMs());
 }
 
 // ------------------------------------------------------------ turnstile side
@@ -171,8 +188,8 @@ void TSyncCore::ConnectTurnstile(const QString &settingsFile)
     m_turnstilePolicy.Reset();
     m_sincro.Enviadas = 0;
     m_turnstile.Close();
-    // Every row is about to be marked closed: every open tab must be written
-    // again, and nothing may be written before the reset has run.
+    // Every row but the open tabs' is about to be marked closed: every open
+    // tab is written again first.
     m_sincro.ConnectionReset();
     m_resetOwed = true;
     m_turnstileSettingsFile = settingsFile;
@@ -225,7 +242,7 @@ void TSyncCore::RetryTurnstile()
         m_turnstile.Open(m_turnstileParams);
     } catch (const std::exception &e) {
         ReportFailure(Describe(TFailureSide::Turnstile, TFailureStage::Connect, e));
-        Schedule(m_turnstileRetryDue, m_turnstilePolicy.NextDelayMs());
+        Schedule(m_turnstileRetryDue, RetryDelayAfter(e, m_turnstilePolicy));
         return;
     }
     m_turnstilePolicy.Reset();
@@ -236,6 +253,7 @@ void TSyncCore::RetryTurnstile()
     // valid, unless it was restarted (seen at the next cycle).
     PublishConnected(true);
     SetTray(TSyncTrayState::Waiting);
+    CycleNow();
 }
 
 void TSyncCore::RewriteAll()

@@ -6,9 +6,12 @@
 // virtual clock against fakes.
 //
 // Its promises, checked in every order of events the simulation draws:
-//  1. No bulk "all closed" (the reset) unless the ERP was read successfully in
-//     the same cycle, directly before that cycle writes the open tabs. While
-//     the ERP cannot be read the reset stays owed and no row changes.
+//  1. No tab the ERP's last read had open reads closed in the turnstile,
+//     at any moment, in any order of events, a broken link included. The
+//     reset a connect owes runs only in a cycle that read the ERP, after
+//     that cycle wrote the open tabs, and closes only the rows of tabs that
+//     read did not have open. While the ERP cannot be read the reset stays
+//     owed and no row changes; a refused reset leaves it owed.
 //  2. A write whose outcome is unknown (the connection went during it) leaves
 //     the tab unknown: its state is written again, whatever the ERP says next.
 //     So does every tab once a reconnection finds the server restarted (its
@@ -20,11 +23,17 @@
 //  4. Every call that can block has a bound, the ERP attach included; a call
 //     that ran out of its bound is tried again with a longer one (up to a
 //     cap), so an ERP that is slow but answering is not cancelled forever.
-//  5. The turnstile connection is checked on every tick while the ERP is
+//  5. An attach or a connection into a peer that accepted and went silent
+//     never holds the next attempt back: a fresh one starts beside it every
+//     4 s and the first to answer is taken, so the program is back within
+//     5 s of the peer answering again. (A call already running on a
+//     connection that goes silent ends at its own bound first; after 16
+//     attempts that never ended, a fresh one starts every 15 s.)
+//  6. The turnstile connection is checked on every tick while the ERP is
 //     lost, so it neither idles out nor raises a false alarm on the ERP's
 //     return; a check that fails is given one reconnection before the
 //     turnstile counts as lost.
-//  6. Automatic retries run until the user disconnects, and the user can
+//  7. Automatic retries run until the user disconnects, and the user can
 //     always disconnect (the session stays active while retries run).
 #include "engine/failure_text.h"
 #include "engine/reconciliation.h"
@@ -103,7 +112,10 @@ private:
     bool TurnstileRestarted();
     void RewriteAll();
     bool AttachErp();
-    void ErpLost(const QString &message);
+    void ErpLost(const QString &message, int retryDelayMs = -1);
+    int RetryDelayAfter(const std::exception &error, TReconnectPolicy &policy);
+    // A side that is back is synchronised at once, not at the next tick.
+    void CycleNow();
     void RetryTurnstile();
     // The turnstile's settings for the connect; false (reported, and looked
     // for again) while the file is missing.

@@ -19,6 +19,10 @@ public:
     using KrError::KrError;
 };
 
+// How long an attach or a connection waits before the next call may try
+// afresh beside it (see sync/attempts.h).
+inline constexpr std::chrono::milliseconds AttemptPatience{3000};
+
 class ITurnstileLink
 {
 public:
@@ -82,8 +86,9 @@ struct TErpSettings {
 class IErpPort : public IOpenTabsSource
 {
 public:
-    // Raises on failure; never blocks longer than the connect time-out plus
-    // the call limit.
+    // Raises on failure; never blocks longer than AttemptPatience. An attach
+    // still waiting then goes on beside the next call's, and the first to
+    // answer is taken.
     virtual void Attach(const TErpSettings &settings) = 0;
     virtual bool Attached() const = 0;
     virtual void Detach() noexcept = 0;
@@ -106,7 +111,8 @@ public:
     // The same for a retry that waits for the file to appear: a file still
     // being written raises as a missing one.
     virtual QStringList LoadWrittenParams(const QString &settingsFile) { return LoadParams(settingsFile); }
-    // Opens with these parameters; later reconnections use them too.
+    // Opens with these parameters; later reconnections use them too. Like
+    // Reconnect, waits AttemptPatience at most for a connection, as Attach.
     virtual void Open(const QStringList &params) = 0;
     virtual void Close() = 0;
     // "host:port" of the last open, for messages.

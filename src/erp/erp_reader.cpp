@@ -1,11 +1,7 @@
 #include "erp/erp_reader.h"
 
-#include "erp/kr_database.h"
 
-#include <condition_variable>
-#include <exception>
-#include <mutex>
-#include <thread>
+#include <algorithm>
 
 class TErpQuery : public IOpenTabsQuery
 {
@@ -67,15 +63,6 @@ int ConnectTimeoutSeconds(const QStringList &params)
     return TErpReader::DefaultConnectTimeoutSeconds;
 }
 
-// What an attach on its own thread and its caller share; whoever comes last
-// cleans up.
-struct TAttachState {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    bool abandoned = false;
-    std::exception_ptr error;
-};
 } // namespace
 
 TErpReader::TErpReader(std::chrono::milliseconds callLimit) : m_callLimit(callLimit) {}
@@ -89,47 +76,25 @@ void TErpReader::Attach(const TErpSettings &settings)
 {
     Detach();
     m_settings = settings;
-    auto database = std::make_shared<TFbDatabase>();
-    database->DatabaseName = settings.DatabaseName;
-    database->Params = settings.Params;
-    auto state = std::make_shared<TAttachState>();
     // The client's connect time-out ends only the wait for the server's
     // accept; a server that accepted and then went silent holds the attach
     // until TCP gives up (hours), and there is no handle yet to cancel.
-    std::thread([database, state] {
-        std::exception_ptr error;
-        try {
-            database->Open();
-        } catch (...) {
-            error = std::current_exception();
-        }
-        std::unique_lock lock(state->mutex);
-        state->finished = true;
-        state->error = error;
-        if (state->abandoned) {
-            lock.unlock();
-            try {
-                database->Close();
-            } catch (...) {
-            }
-            return;
-        }
-        state->done.notify_all();
-    }).detach();
-
     const auto bound = std::chrono::seconds(ConnectTimeoutSeconds(settings.Params)) + m_callLimit;
-    std::unique_lock lock(state->mutex);
-    if (!state->done.wait_for(lock, bound, [&] { return state->finished; })) {
-        state->abandoned = true;
-        throw TCallTimedOut(QStringLiteral("O servidor não respondeu em %1 s.")
-                                .arg(std::chrono::duration_cast<std::chrono::seconds>(bound).count()));
-    }
-    if (state->error)
-        std::rethrow_exception(state->error);
-    m_database = std::move(database);
+    m_database = m_attempts.Get(
+        settings.DatabaseName + QLatin1Char('\n') + settings.Params.join(QLatin1Char('\n')),
+        [settings] {
+            auto database = std::make_shared<TFbDatabase>();
+            database->DatabaseName = settings.DatabaseName;
+            database->Params = settings.Params;
+            database->Open();
+            return database;
+        },
+        std::min<std::chrono::milliseconds>(AttemptPatience, bound), bound);
     m_transaction = std::make_shared<TFbTransaction>();
     m_transaction->SetDefaultDatabase(m_database.get());
-    m_transaction->Params = TKRDBManager::ErpTransactionParams();
+    // One snapshot per cycle: at read committed a tab deleted and inserted
+    // again while the cursor runs could be missed, and written closed.
+    m_transaction->Params = {QStringLiteral("concurrency"), QStringLiteral("nowait"), QStringLiteral("read")};
 }
 
 void TErpReader::Detach() noexcept

@@ -3,6 +3,7 @@
 // the settings the start-up connection used, and a read-only query per cycle.
 // Every call on it is bounded, the attach included, so a silent ERP host
 // costs a failed cycle, not a stuck program.
+#include "engine/attempts.h"
 #include "engine/sync_ports.h"
 #include "erp/fb_client.h"
 #include "erp/fb_watchdog.h"
@@ -22,10 +23,10 @@ public:
 
     QString Address() const override { return m_settings.DatabaseName; }
     bool Attached() const override { return m_database && m_database->Connected(); }
-    // Raises on failure. Bounded by the connect time-out plus the call limit:
-    // an attach that has not returned by then (a server that accepted and
-    // went silent) is left behind on its own thread, which releases the
-    // attachment should it ever be made.
+    // Raises on failure; returns within AttemptPatience. An attach that has
+    // not answered by then (a server that accepted and went silent) goes on
+    // on its own thread beside the next call's, up to the connect time-out
+    // plus the call limit, and is taken if it answers first.
     void Attach(const TErpSettings &settings) override;
     // Releases every handle, also of a dead attachment; never raises.
     void Detach() noexcept override;
@@ -48,4 +49,5 @@ private:
     std::shared_ptr<TFbTransaction> m_transaction;
     TFbWatchdog m_watchdog;
     std::chrono::milliseconds m_callLimit;
+    TAttempts<TFbDatabase> m_attempts;
 };

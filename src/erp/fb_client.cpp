@@ -279,6 +279,15 @@ QString FbClientPath()
     return QString::fromStdString(platform::FbClient().path);
 }
 
+QString FbClientLoadedText()
+{
+    const platform::FbClientLoad &client = platform::FbClient();
+    QString text = QStringLiteral("Cliente do Firebird carregado: ") + QString::fromStdString(client.path);
+    if (!client.version.empty())
+        text += QStringLiteral(" (versão ") + QString::fromStdString(client.version) + QLatin1Char(')');
+    return text;
+}
+
 void SettleFbClientSignalHandlers() noexcept
 {
     const platform::FbClientLoad &client = platform::FbClient();
@@ -741,14 +750,15 @@ TFailureKind TFbError::Kind(TFailureStage stage) const
         return TFailureKind::DatabaseShutDown;
     if (any({isc_cancelled}))
         return TFailureKind::TimedOut;
-    if (any({isc_network_error, isc_net_connect_err}))
+    // A connection the peer closes before the server's first answer (a
+    // port forwarder whose server is down, a server that dies at once)
+    // comes back as a rejected connection.
+    if (any({isc_network_error, isc_net_connect_err, isc_connect_reject}))
         return stage == TFailureStage::Connect ? TFailureKind::Unreachable : TFailureKind::Lost;
-    // Both come from a server that answered: after the network codes, which
-    // a server that did not answer gives beside them.
+    // The server answered, and could not open the database: after the
+    // network codes, which a server that did not answer gives beside it.
     if (any({isc_unavailable}))
         return TFailureKind::DatabaseUnavailable;
-    if (any({isc_connect_reject}))
-        return TFailureKind::ClientRejected;
     if (any({isc_net_read_err, isc_net_write_err, isc_att_shutdown, isc_conn_lost, isc_lost_db_connection,
              isc_bad_db_handle}))
         return TFailureKind::Lost;

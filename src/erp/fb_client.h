@@ -53,6 +53,8 @@ private:
 QString FbClientError();
 // Full path of the loaded client library.
 QString FbClientPath();
+// For the log: which client file was loaded, and its version when it tells.
+QString FbClientLoadedText();
 
 class TFbDatabase
 {

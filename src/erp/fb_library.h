@@ -34,6 +34,9 @@ struct FbClientLoad {
     bool loaded = false;
     // Full path of the library found (empty when none was).
     std::string path;
+    // What the client says of itself ("WI-V3.0.11.33703 Firebird 3.0"); empty
+    // when it does not say (isc_get_client_version is not required).
+    std::string version;
     // Portuguese, UTF-8; names the missing file or function. Empty when loaded.
     std::string error;
 };

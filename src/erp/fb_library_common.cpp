@@ -46,6 +46,14 @@ FbClientLoad LoadFbClient(const std::vector<std::string> &names)
         return load;
     }
     load.loaded = true;
+    if (auto getVersion = reinterpret_cast<decltype(&isc_get_client_version)>(
+            FbLibrarySymbol(library, "isc_get_client_version"))) {
+        // The client writes a short line with no length given: room to spare.
+        char text[512] = {};
+        getVersion(text);
+        text[sizeof(text) - 1] = '\0';
+        load.version = text;
+    }
     return load;
 }
 

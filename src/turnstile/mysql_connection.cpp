@@ -1,7 +1,10 @@
 #include "turnstile/mysql_connection.h"
 
+#include "engine/attempts.h"
+
 #include <QCoreApplication>
 #include <QDir>
+#include <algorithm>
 
 #include <errmsg.h>
 #include <mysql.h>
@@ -93,23 +96,21 @@ QByteArray PluginFolder()
 
 } // namespace
 
-TMySqlConnection::TMySqlConnection() = default;
+TMySqlConnection::TMySqlConnection() : m_attempts(std::make_unique<TAttempts<THandle>>()) {}
 
 TMySqlConnection::~TMySqlConnection()
 {
     Close();
 }
 
-void TMySqlConnection::Open()
+// One connection attempt; raises the client's failure.
+std::shared_ptr<TMySqlConnection::THandle> TMySqlConnection::Connect(const QStringList &params)
 {
-    if (Connected())
-        return;
-    const TSettings settings = ParseParams(Params);
-    m_address = (settings.host.isEmpty() ? QStringLiteral("localhost") : settings.host) + QLatin1Char(':')
-                + QString::number(settings.port);
+    const TSettings settings = ParseParams(params);
     MYSQL *handle = mysql_init(nullptr);
     if (!handle)
         throw KrError(QStringLiteral("MySQL client: out of memory"));
+    auto owner = std::make_shared<THandle>(handle);
     // "localhost" would otherwise mean the default Unix socket, ignoring the port.
     const unsigned int protocol = MYSQL_PROTOCOL_TCP;
     // A turnstile server that does not answer must not block the window for
@@ -132,19 +133,34 @@ void TMySqlConnection::Open()
     const QByteArray database = settings.database.toUtf8();
     if (!mysql_real_connect(handle, host.isEmpty() ? nullptr : host.constData(), user.constData(),
                             password.constData(), database.isEmpty() ? nullptr : database.constData(),
-                            settings.port, nullptr, 0)) {
-        const TMySqlError error = ErrorOf(handle);
-        mysql_close(handle);
-        throw error;
-    }
+                            settings.port, nullptr, 0))
+        throw ErrorOf(handle);
     // A server configured with autocommit off would silently roll back every
     // write when the connection closes.
-    if (mysql_autocommit(handle, 1) != 0) {
-        const TMySqlError error = ErrorOf(handle);
+    if (mysql_autocommit(handle, 1) != 0)
+        throw ErrorOf(handle);
+    return owner;
+}
+
+TMySqlConnection::THandle::~THandle()
+{
+    if (handle)
         mysql_close(handle);
-        throw error;
-    }
-    m_handle = handle;
+}
+
+void TMySqlConnection::Open()
+{
+    if (Connected())
+        return;
+    // Raises at once on settings that cannot work (a port out of range).
+    const TSettings settings = ParseParams(Params);
+    m_address = (settings.host.isEmpty() ? QStringLiteral("localhost") : settings.host) + QLatin1Char(':')
+                + QString::number(settings.port);
+    const auto bound = std::chrono::seconds(ConnectTimeoutSeconds + ReadWriteTimeoutSeconds);
+    const std::shared_ptr<THandle> connected = m_attempts->Get(
+        Params.join(QLatin1Char('\n')), [params = Params] { return Connect(params); },
+        std::min<std::chrono::milliseconds>(AttemptPatience, bound), bound);
+    m_handle = std::exchange(connected->handle, nullptr);
     m_lost = false;
 }
 

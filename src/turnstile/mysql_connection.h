@@ -4,10 +4,14 @@
 #include "base/kr_error.h"
 #include "engine/failure_kind.h"
 
+#include <memory>
+
 #include <QString>
 #include <QStringList>
 
 struct st_mysql;
+template <class Handle>
+class TAttempts;
 
 // A failure reported by the MySQL client; the message is the client's text.
 class TMySqlError : public KrError, public IClassifiedFailure
@@ -45,7 +49,9 @@ public:
     // True after a statement found the server gone; the connection has then
     // been closed. Cleared by Open and Close.
     bool ConnectionLost() const { return m_lost; }
-    // Nothing happens when already connected.
+    // Nothing happens when already connected. Waits AttemptPatience at
+    // most: a connection still being made then goes on beside the next
+    // Open's, and the first to answer is taken (TCallTimedOut meanwhile).
     void Open();
     void Close();
     // Statements run through ExecuteDirect keep no result open, so there is
@@ -66,7 +72,15 @@ public:
     quint64 ThreadId() const;
 
 private:
+    struct THandle {
+        explicit THandle(st_mysql *h) : handle(h) {}
+        ~THandle();
+        st_mysql *handle;
+    };
+    static std::shared_ptr<THandle> Connect(const QStringList &params);
     [[noreturn]] void Fail();
+
+    std::unique_ptr<TAttempts<THandle>> m_attempts;
 
     st_mysql *m_handle = nullptr;
     bool m_lost = false;

@@ -63,7 +63,7 @@ class TstConnectDialog : public QObject
         return form;
     }
 
-    int ScreenHeight(const TFrmKRDBConnect &form) const { return form.screen()->geometry().height(); }
+    int ScreenHeight(const TFrmKRDBConnect &form) const { return form.screen()->availableGeometry().height(); }
 
     void RequireServer()
     {
@@ -556,5 +556,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstConnectDialog)
+DBTEST_MAIN(TstConnectDialog)
 #include "tst_connect_dialog.moc"

@@ -416,5 +416,5 @@ void TestSettingsUnderKill::turnstileKeysOnFieldExit()
     QVERIFY(runs >= 8);
 }
 
-QTEST_GUILESS_MAIN(TestSettingsUnderKill)
+DBTEST_GUILESS_MAIN(TestSettingsUnderKill)
 #include "tst_settings_under_kill.moc"

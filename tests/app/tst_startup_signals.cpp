@@ -230,5 +230,5 @@ void TestStartupSignals::terminationWhileSynchronisingLeavesNoFailure()
     QVERIFY2(!log.contains("connection shutdown"), log.constData());
 }
 
-QTEST_GUILESS_MAIN(TestStartupSignals)
+DBTEST_GUILESS_MAIN(TestStartupSignals)
 #include "tst_startup_signals.moc"

@@ -579,5 +579,5 @@ void TestTurnstileConnect::failedRegistrationLeavesTheBoxUnticked()
     QVERIFY(!RunsAtStartup(AutoStartValueName));
 }
 
-QTEST_MAIN(TestTurnstileConnect)
+DBTEST_MAIN(TestTurnstileConnect)
 #include "tst_turnstile_connect.moc"

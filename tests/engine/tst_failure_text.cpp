@@ -149,8 +149,10 @@ void TstFailureText::eachFailureSaysWhatHappenedAndWhatToCheck()
         // The server answered: it is up, and reachable.
         {"firebird database unavailable", S::Erp, G::Connect, false, Throw(TFbError("x", isc_unavailable, false)),
          "o servidor respondeu, mas não conseguiu abrir o banco de dados."},
-        {"firebird client rejected", S::Erp, G::Connect, false, Throw(TFbError("x", isc_connect_reject, false)),
-         "o servidor recusou a conexão."},
+        // Closed before the server's first answer: a forwarder whose server
+        // is down.
+        {"firebird connection rejected", S::Erp, G::Connect, false, Throw(TFbError("x", isc_connect_reject, false)),
+         "o servidor não respondeu."},
         // A server that did not answer may give "unavailable" beside.
         {"firebird refused, unavailable beside", S::Erp, G::Connect, false,
          Throw(TFbError("x", isc_network_error, false, {isc_net_connect_err, isc_unavailable})),
@@ -207,5 +209,5 @@ void TstFailureText::eachFailureSaysWhatHappenedAndWhatToCheck()
         QSKIP(qPrintable(QStringLiteral("%1 cases need the private servers (scripts/servers.sh start)").arg(skipped)));
 }
 
-QTEST_GUILESS_MAIN(TstFailureText)
+DBTEST_GUILESS_MAIN(TstFailureText)
 #include "tst_failure_text.moc"

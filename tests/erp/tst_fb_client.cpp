@@ -461,5 +461,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstFbClient)
+DBTEST_GUILESS_MAIN(TstFbClient)
 #include "tst_fb_client.moc"

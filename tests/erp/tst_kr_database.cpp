@@ -5,6 +5,7 @@
 #include "erp/kr_scramble.h"
 #include "system/app_env.h"
 #include "system/kr_message.h"
+#include "support/db_servers.h"
 
 #include <QtTest>
 #include <deque>
@@ -470,5 +471,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstKrDatabase)
+DBTEST_GUILESS_MAIN(TstKrDatabase)
 #include "tst_kr_database.moc"

@@ -131,6 +131,7 @@ PLATFORM_CHECK("fb client: the installed client is found with every function, ca
     CHECK_EQ(client.error, std::string());
     CHECK(client.loaded);
     CHECK(contains(client.path, "libfbclient.so"));
+    CHECK(contains(client.version, "Firebird 3"));
     CHECK(client.functions.attach_database != nullptr);
     CHECK(client.functions.interpret != nullptr);
     CHECK(client.functions.cancel_operation != nullptr);

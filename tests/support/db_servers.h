@@ -1,6 +1,7 @@
 #pragma once
 // What the real-server tests share: the addresses that scripts/servers.sh
-// exports, a port nobody listens on, and restarting one of the servers.
+// exports, a port nobody listens on, restarting one of the servers, and a
+// main() that tells CTest when the servers were absent.
 #include "base/kr_error.h"
 
 #include <QElapsedTimer>
@@ -9,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <QtTest>
+#include <cstdio>
 #include <optional>
 
 #include <arpa/inet.h>
@@ -160,4 +163,34 @@ private:
     QString m_start;
 };
 
+// Without the servers these tests' cases skip, and QtTest calls such a run
+// passed. It ends with SkippedStatus instead, which CTest reports as skipped
+// (SKIP_RETURN_CODE in tests/CMakeLists.txt); a failure stays a failure.
+inline constexpr int SkippedStatus = 77;
+inline int StatusOfRun(int failed)
+{
+    if (failed != 0 || (!Env("CATRACA_FB_HOST").isEmpty() && !Env("CATRACA_MYSQL_HOST").isEmpty()))
+        return failed;
+    std::fprintf(stderr, "No private servers (scripts/servers.sh start, then source its env.sh): "
+                         "the cases that need them were skipped, status %d.\n",
+                 SkippedStatus);
+    return SkippedStatus;
+}
+
 } // namespace dbtest
+
+// QTEST_MAIN and QTEST_GUILESS_MAIN for the tests on the private servers.
+#define DBTEST_MAIN_WITH(TestObject, ...)                                                                    \
+    int main(int argc, char *argv[])                                                                       \
+    {                                                                                                      \
+        const int failed = [&] {                                                                           \
+            QT_PREPEND_NAMESPACE(QTest::Internal::callInitMain)<TestObject>();                             \
+            __VA_ARGS__                                                                                    \
+            TestObject tc;                                                                                 \
+            QTEST_SET_MAIN_SOURCE_PATH                                                                     \
+            return QTest::qExec(&tc, argc, argv);                                                          \
+        }();                                                                                               \
+        return dbtest::StatusOfRun(failed);                                                                \
+    }
+#define DBTEST_MAIN(TestObject) DBTEST_MAIN_WITH(TestObject, QTEST_MAIN_SETUP())
+#define DBTEST_GUILESS_MAIN(TestObject) DBTEST_MAIN_WITH(TestObject, QTEST_QAPP_SETUP(QCoreApplication))

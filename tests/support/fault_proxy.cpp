@@ -12,8 +12,17 @@
 //                 go silent both ways
 //   partition     every open connection goes silent both ways: no FIN, no
 //                 RST, the data is swallowed (they stay dead after "pass")
+//   silentafter T once client data holding the text T has passed and the
+//                 server's answer to it has reached the client, that
+//                 connection goes silent both ways and new ones are
+//                 blackholed (until "pass")
 //   drop N        every N-th new connection is closed at once (0: none)
 //   reset         every open connection is reset
+//   losecommit    the next MySQL COMMIT a client sends reaches the server, but
+//                 its answer is swallowed: that connection is reset as the
+//                 answer arrives, and new connections are blackholed from
+//                 then on (until "pass"), so the client cannot learn the
+//                 outcome before the test has looked
 // It ends when standard input closes.
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -32,6 +41,7 @@ struct Link {
     QTcpSocket *server = nullptr; // null for a blackholed connection
     bool silent = false;
     bool silentAfterAnswer = false;
+    bool loseAnswer = false; // the server's next answer is the lost one
 };
 
 class Proxy : public QObject
@@ -52,8 +62,12 @@ public:
             m_blackhole = false;
             m_acceptSilent = false;
             m_dropEvery = 0;
+            m_silentAfter.clear();
+            m_loseCommit = false;
         } else if (verb == u"blackhole") {
             m_blackhole = true;
+        } else if (verb == u"silentafter") {
+            m_silentAfter = line.section(QLatin1Char(' '), 1).toUtf8();
         } else if (verb == u"acceptsilent") {
             m_acceptSilent = true;
         } else if (verb == u"partition") {
@@ -62,6 +76,8 @@ public:
         } else if (verb == u"drop") {
             m_dropEvery = words.value(1).toInt();
             m_accepted = 0;
+        } else if (verb == u"losecommit") {
+            m_loseCommit = true;
         } else if (verb == u"reset") {
             const auto links = m_links;
             for (const auto &link : links) {
@@ -98,18 +114,37 @@ private:
             link->server = new QTcpSocket(this);
             connect(link->server, &QTcpSocket::disconnected, this, [this, link] { Drop(link); });
             connect(link->server, &QTcpSocket::errorOccurred, this, [this, link] { Drop(link); });
-            connect(client, &QTcpSocket::readyRead, this, [link] { Forward(*link, link->client, link->server); });
-            connect(link->server, &QTcpSocket::readyRead, this, [link] { Forward(*link, link->server, link->client); });
-            connect(link->server, &QTcpSocket::connected, this, [link] { Forward(*link, link->client, link->server); });
+            connect(client, &QTcpSocket::readyRead, this, [this, link] { Forward(*link, link->client, link->server); });
+            connect(link->server, &QTcpSocket::readyRead, this, [this, link] { Forward(*link, link->server, link->client); });
+            connect(link->server, &QTcpSocket::connected, this, [this, link] { Forward(*link, link->client, link->server); });
             link->server->connectToHost(m_host, m_port);
         }
     }
 
-    static void Forward(Link &link, QTcpSocket *from, QTcpSocket *to)
+    void Forward(Link &link, QTcpSocket *from, QTcpSocket *to)
     {
         if (!to || to->state() != QAbstractSocket::ConnectedState)
             return; // kept in from's buffer until the other side is there
         const QByteArray data = from->readAll();
+        if (from == link.client && !m_silentAfter.isEmpty() && data.contains(m_silentAfter)) {
+            m_silentAfter.clear();
+            m_blackhole = true;
+            link.silentAfterAnswer = true;
+        }
+        if (link.loseAnswer && from == link.server) {
+            // The server has committed; the client never hears it.
+            link.loseAnswer = false;
+            m_blackhole = true;
+            link.client->abort();
+            link.server->abort();
+            return;
+        }
+        // A COM_QUERY packet (command byte 3 after the 4-byte header).
+        if (m_loseCommit && from == link.client && data.size() > 4 && data.at(4) == 3
+            && data.mid(5).trimmed().toUpper() == "COMMIT") {
+            m_loseCommit = false;
+            link.loseAnswer = true;
+        }
         if (!link.silent)
             to->write(data);
         if (link.silentAfterAnswer && from == link.server)
@@ -137,6 +172,8 @@ private:
     std::list<std::shared_ptr<Link>> m_links;
     bool m_blackhole = false;
     bool m_acceptSilent = false;
+    QByteArray m_silentAfter;
+    bool m_loseCommit = false;
     int m_dropEvery = 0;
     int m_accepted = 0;
 };

@@ -203,5 +203,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstMySqlConnection)
+DBTEST_GUILESS_MAIN(TstMySqlConnection)
 #include "tst_mysql_connection.moc"

@@ -1,9 +1,10 @@
-// A stand-in fbclient.dll for the Wine checks: no Windows Firebird client can
-// be had here, yet the program must get past its ERP connection to show its
-// main window and run its cycle. Every attachment succeeds; the one query
-// the program runs answers one integer column COM_NUMERO whose rows are the
-// numbers listed, one a line, in comandas.txt beside this DLL (read at each
-// execute, so a check can open and settle tabs while the program runs).
+// A stand-in fbclient.dll for the loader's checks under Wine (tests/platform):
+// a 64-bit Windows DLL with every function the program looks up, placed
+// where a check needs one that loads. Nothing that claims synchronisation
+// uses it: those checks reach the private Firebird server through the bridge
+// (fbclient_bridge.c). Every attachment succeeds; the one query answers one
+// integer column COM_NUMERO whose rows are the numbers listed, one a line, in
+// comandas.txt beside this DLL.
 #include <ibase.h>
 
 #include <windows.h>
