@@ -1,6 +1,7 @@
 #include "app/form_principal.h"
 
 #include "app/app_artwork.h"
+#include "app/box_placement.h"
 #include "app/session_view.h"
 #include "base/kr_guard.h"
 #include "base/wide_text.h"
@@ -382,6 +383,8 @@ bool TFrmPrincipal::FocusActionButton(QPushButton *button)
 void TFrmPrincipal::BtnConectarClick()
 {
     Guarded([this] {
+        m_connecting = true;
+        const auto connected = qScopeGuard([this] { m_connecting = false; });
         // Moving the focus runs the exit handler of a field being edited, so
         // what was typed is in the file before the file is read below.
         if (!FocusActionButton(BtnConectar))
@@ -394,6 +397,11 @@ void TFrmPrincipal::BtnConectarClick()
                 field->setFocus(Qt::OtherFocusReason);
             ShowErrorMessage(QStringLiteral("Erro"), QStringLiteral("Informe o servidor!"));
         }
+        // Looking at the fields, the person asks to connect with them: a
+        // missing settings file is written from them, as leaving a field
+        // would. Hidden, the file is only read.
+        if (isVisible() && !QFileInfo::exists(ArquivoConexao()))
+            SalvaConfiguracao();
 
         m_sessionActive = true;
         AtualizaBotoes();
@@ -431,6 +439,7 @@ void TFrmPrincipal::CarregaConfiguracao()
     for (std::size_t i = 0; i < values.size(); ++i)
         fields[i]->setText(values[i]);
     m_configuracaoCarregada = true;
+    m_camposDoArquivo = QFileInfo::exists(ArquivoConexao());
 
     CkInicia->setChecked(RunsAtStartup(AutoStartValueName));
     // Rewritten at every start, so the entry follows the executable if the
@@ -452,8 +461,40 @@ void TFrmPrincipal::SalvaConfiguracao()
 {
     if (!m_configuracaoCarregada)
         return;
-    turnstile::SaveSettings(ArquivoConexao(),
-                            {EdtSRV->text(), EdtPOR->text(), EdtBDA->text(), EdtUSU->text(), EdtSEN->text()});
+    const QString file = ArquivoConexao();
+    const turnstile::TSettingValues values = {EdtSRV->text(), EdtPOR->text(), EdtBDA->text(), EdtUSU->text(),
+                                              EdtSEN->text()};
+    const bool changed = !QFileInfo::exists(file) || turnstile::LoadSettings(file) != values;
+    turnstile::SaveSettings(file, values);
+    m_camposDoArquivo = true;
+    // The failure box names the fields to check: a field corrected while it
+    // shows is used at once, with no Conectar F2 to press (nor, while the
+    // connection is up, F3 first). A field left empty is not a correction;
+    // a file changed by other means waits for the next connect.
+    const bool failing = !m_turnstileConnected || m_publishedTray == TSyncTrayState::Failing;
+    if (!changed || m_connecting || !m_sessionActive || !failing)
+        return;
+    for (const QLineEdit *field : {EdtSRV, EdtBDA, EdtUSU, EdtSEN}) {
+        if (platform::TrimControl(field->text().toStdWString()).empty())
+            return;
+    }
+    LogEvent(QStringLiteral("Configurações da catraca corrigidas pelo usuário durante a falha: conectando com elas."));
+    Sync.ConnectTurnstile(file);
+}
+
+void TFrmPrincipal::MostraConfiguracaoGravada()
+{
+    // Left showing the defaults, the fields would be written over the file
+    // the next time one of them is left.
+    if (m_camposDoArquivo || !m_configuracaoCarregada || !QFileInfo::exists(ArquivoConexao()))
+        return;
+    const turnstile::TSettingValues values = turnstile::LoadSettings(ArquivoConexao());
+    QLineEdit *const fields[] = {EdtSRV, EdtPOR, EdtBDA, EdtUSU, EdtSEN};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!fields[i]->isModified())
+            fields[i]->setText(values[i]);
+    }
+    m_camposDoArquivo = true;
 }
 
 void TFrmPrincipal::EdtSRVExit()
@@ -649,6 +690,39 @@ bool TFrmPrincipal::eventFilter(QObject *watched, QEvent *event)
     // on each parent and run its action twice.
     FormKeyDown(key);
     return true;
+}
+
+void TFrmPrincipal::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A box opened while the window was hidden (a start with the system) was
+    // placed beside where the window was not yet; once the window is framed,
+    // beside where it is.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_failureBox)
+            return;
+        PlaceFailureBox(*m_failureBox);
+        // On a small screen it sits inside the window: in front of it.
+        m_failureBox->raise();
+    });
+}
+
+void TFrmPrincipal::PlaceFailureBox(QWidget &box) const
+{
+    const QScreen *shownOn = screen();
+    if (!shownOn)
+        return;
+    // A window the window manager has not framed yet gets the frame it will
+    // have: the style's title bar and the borders.
+    const auto framed = [](const QWidget &w) {
+        if (w.frameGeometry() != w.geometry())
+            return w.frameGeometry();
+        const int title = w.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &w);
+        return w.geometry().adjusted(-FrameAllowance, -title - FrameAllowance, FrameAllowance, FrameAllowance);
+    };
+    const QRect fields(mapToGlobal(QPoint(0, EdtSRV->y())),
+                       mapToGlobal(QPoint(width() - 1, BtnConfigurarErp->geometry().bottom())));
+    box.move(BoxPosition(framed(*this), fields, framed(box).size(), shownOn->availableGeometry()));
 }
 
 void TFrmPrincipal::changeEvent(QEvent *event)

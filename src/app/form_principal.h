@@ -63,9 +63,15 @@ public:
     void CarregaConfiguracao();
     // Writes the five fields to the settings file; does nothing until
     // CarregaConfiguracao has filled them, so fields left empty by a failed
-    // start-up never overwrite the stored settings.
+    // start-up never overwrite the stored settings. A change saved while the
+    // synchronisation fails is what the failure box asks for: it is used at
+    // once, as Conectar F2 would.
     void SalvaConfiguracao();
     bool ConfiguracaoCarregada() const { return m_configuracaoCarregada; }
+    // Fields that show the defaults of a missing file take what the file
+    // holds once another program wrote it; a field the person is editing
+    // keeps what was typed.
+    void MostraConfiguracaoGravada();
     void EdtSRVExit();
     void EdtBDAExit();
     void EdtUSUExit();
@@ -150,6 +156,7 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -170,6 +177,8 @@ private:
     // The user's own connect is always answered.
     void ShowFailure(const QString &message, bool userAction);
     void CloseFailureBox();
+    // Beside the window where the screen has room, never over the fields.
+    void PlaceFailureBox(QWidget &box) const;
     void SetTrayState(TSyncTrayState state);
     void ShowTrayIcon(TSyncTrayState state);
     // The status after the user's own disconnect.
@@ -186,12 +195,18 @@ private:
 
     bool m_appMinimizeAttached = false;
     bool m_configuracaoCarregada = false;
+    bool m_camposDoArquivo = false; // the fields show what the file holds
     bool m_hideSwitch = false;
     bool m_sessionActive = false;
     bool m_erpDialogOpen = false;
     bool m_turnstileConnected = false;
     bool m_turnstileLost = false;
+    bool m_turnstileReached = false;
     bool m_erpLost = false;
+    bool m_erpReached = false;
+    // The user's connect is under way: the save its focus move runs is
+    // part of it.
+    bool m_connecting = false;
     QPointer<QMessageBox> m_failureBox;
     TSyncTrayState m_trayState = TSyncTrayState::Waiting;
     TSyncTrayState m_publishedTray = TSyncTrayState::Waiting;

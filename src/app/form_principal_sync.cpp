@@ -85,6 +85,7 @@ void TFrmPrincipal::FormCreate()
         }
         QString database;
         QStringList params;
+        bool erpReached = false;
         if (m_hideSwitch && DBManager.CheckSettingsFile(DBManager.EffectiveSettingsPath())) {
             // Nobody may be at the screen: no prompt and no box holds the
             // start up. The engine attaches, and keeps trying, by itself.
@@ -106,7 +107,9 @@ void TFrmPrincipal::FormCreate()
             database = BDA.DatabaseName;
             params = BDA.Params;
             BDA.Close();
+            erpReached = true;
         }
+        m_erpReached = erpReached;
         // A re-attach reads the settings file again: a file mended by hand
         // or by the ERP is used without a restart.
         Sync.SetErpSettingsSource([] { return DBManager.SettingsForEngine(); });
@@ -151,6 +154,11 @@ void TFrmPrincipal::ConnectEngine()
         m_lastError = message;
         UpdateToolTip();
         FlushBalloons(message);
+        // The box of the episode tells what fails now, as the tooltip does.
+        if (m_failureBox && m_failureBox->text() != message) {
+            m_failureBox->setText(message);
+            PlaceFailureBox(*m_failureBox);
+        }
     });
     // Engines that start a session by themselves (the automatic connect)
     // say so; otherwise the window's own commands tell it.
@@ -174,6 +182,8 @@ void TFrmPrincipal::OnTurnstileConnectedChanged(bool connected)
     const bool was = m_turnstileConnected;
     m_turnstileConnected = connected;
     AtualizaBotoes();
+    if (connected)
+        MostraConfiguracaoGravada();
     if (!m_sessionActive) {
         // The user's disconnect, confirmed: no cycle can publish after it.
         if (!connected && was)
@@ -184,9 +194,13 @@ void TFrmPrincipal::OnTurnstileConnectedChanged(bool connected)
         BalloonWithFailure(QStringLiteral("Conexão com a catraca perdida."));
         m_turnstileLost = true;
     } else if (connected && m_turnstileLost) {
-        Balloon(QStringLiteral("Conexão com a catraca restabelecida."), QString(), false);
+        // A start with the system that failed at once had nothing to lose.
+        Balloon(m_turnstileReached ? QStringLiteral("Conexão com a catraca restabelecida.")
+                                   : QStringLiteral("Conectado à catraca."),
+                QString(), false);
         m_turnstileLost = false;
     }
+    m_turnstileReached = m_turnstileReached || connected;
 }
 
 void TFrmPrincipal::OnSessionActiveChanged(bool active)
@@ -200,11 +214,17 @@ void TFrmPrincipal::OnSessionActiveChanged(bool active)
 
 void TFrmPrincipal::OnErpAvailableChanged(bool available)
 {
+    // A start with the system may never have reached the ERP: nothing was
+    // lost then, and nothing comes back.
     if (!available && !m_erpLost)
-        BalloonWithFailure(QStringLiteral("Conexão com o banco de dados do ERP perdida."));
+        BalloonWithFailure(m_erpReached ? QStringLiteral("Conexão com o banco de dados do ERP perdida.")
+                                        : QStringLiteral("Sem conexão com o banco de dados do ERP."));
     else if (available && m_erpLost)
-        Balloon(QStringLiteral("Conexão com o banco de dados do ERP restabelecida."), QString(), false);
+        Balloon(m_erpReached ? QStringLiteral("Conexão com o banco de dados do ERP restabelecida.")
+                             : QStringLiteral("Conectado ao banco de dados do ERP."),
+                QString(), false);
     m_erpLost = !available;
+    m_erpReached = m_erpReached || available;
 }
 
 void TFrmPrincipal::ShowDisconnected()
@@ -243,6 +263,7 @@ void TFrmPrincipal::ShowFailure(const QString &message, bool userAction)
     if (m_failureBox) {
         if (userAction) {
             m_failureBox->setText(message);
+            PlaceFailureBox(*m_failureBox);
             m_failureBox->raise();
         }
         return;
@@ -253,7 +274,10 @@ void TFrmPrincipal::ShowFailure(const QString &message, bool userAction)
         Balloon(QStringLiteral("Sem conexão com a catraca."), message, true);
         m_turnstileLost = true;
     }
-    m_failureBox = OpenErrorBox(message);
+    m_failureBox = OpenErrorBox(message, [self = QPointer<TFrmPrincipal>(this)](QWidget &box) {
+        if (self)
+            self->PlaceFailureBox(box);
+    });
 }
 
 void TFrmPrincipal::CloseFailureBox()

@@ -2,6 +2,7 @@
 list(APPEND SOURCES
   app/app_artwork.cpp
   app/app_fonts.cpp
+  app/box_placement.cpp
   app/client_ports.cpp
   app/console_noise.cpp
   app/form_principal.cpp

@@ -19,6 +19,8 @@ enum class TFailureKind {
     DatabaseFileMissing,
     NotADatabase,
     DatabaseShutDown,
+    DatabaseUnavailable,
+    SettingsFileMissing,
     TableMissing,
     ColumnMissing,
     PermissionDenied,

@@ -81,6 +81,18 @@ QString Explanation(TFailureKind kind, TFailureSide side)
         return QStringLiteral("o banco de dados foi desligado no servidor. Verifique se o servidor %1 está sendo "
                               "reiniciado ou em manutenção.")
             .arg(server);
+    case TFailureKind::DatabaseUnavailable:
+        return QStringLiteral("o servidor respondeu, mas não conseguiu abrir o banco de dados. Verifique o caminho do "
+                              "banco de dados nas configurações do banco de dados do ERP, e se o servidor %1 está "
+                              "funcionando corretamente.")
+            .arg(server);
+    // The way to a new file is the window's fields: leaving one, or the
+    // connect, writes them.
+    case TFailureKind::SettingsFileMissing:
+        return QStringLiteral("o arquivo de configurações da catraca (dbxconnections.ini) não foi encontrado na pasta "
+                              "do programa. Confira os campos SERVIDOR, PORTA, BASE DADOS, USUÁRIO e SENHA na janela "
+                              "do programa e pressione Conectar F2 para gravá-lo, ou copie o arquivo para a pasta do "
+                              "programa.");
     case TFailureKind::TableMissing:
         return QStringLiteral("a tabela %1 não existe nesse banco de dados. ").arg(table)
             + bySide("Verifique se o campo BASE DADOS indica o banco de dados da catraca.",

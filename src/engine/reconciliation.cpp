@@ -50,6 +50,11 @@ QString StatusFailed()
     return QStringLiteral("FALHA NA SINCRONIZAÇÃO");
 }
 
+QString StatusErpFailed()
+{
+    return QStringLiteral("FALHA NA LEITURA DO ERP");
+}
+
 QString CountersCaption(int enviadas, int abertas)
 {
     return QString::number(enviadas) + QStringLiteral(" enviadas nesta sessão") + QChar(13) + QString::number(abertas)
@@ -166,7 +171,7 @@ CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsS
         failUnexpected(CycleOutcome::QueryFailed, CycleOutcome::Erp);
     }
     if (!query) {
-        view.ShowStatus(StatusFailed(), StatusColorFailed);
+        view.ShowStatus(StatusErpFailed(), StatusColorFailed);
         view.ShowCounters(CountersCaption(Enviadas, Abertas));
         return outcome;
     }
@@ -249,7 +254,7 @@ CycleOutcome TReconciliador::TMSincroTimer(ITurnstileLink &turnstile, IOpenTabsS
     if (outcome.Synchronised())
         view.ShowStatus(StatusSynchronised(outcome.elapsedMs), StatusColorDone);
     else
-        view.ShowStatus(StatusFailed(), StatusColorFailed);
+        view.ShowStatus(outcome.side == CycleOutcome::Erp ? StatusErpFailed() : StatusFailed(), StatusColorFailed);
     view.ShowCounters(CountersCaption(Enviadas, Abertas));
     Sincronizando = false;
     try {

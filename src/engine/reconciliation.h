@@ -30,6 +30,8 @@ inline constexpr quint32 StatusColorFailed = 0xFF;  // red
 
 QString StatusSynchronised(qint64 elapsedMs);
 QString StatusFailed();
+// A cycle that could not read the ERP: the status names the side.
+QString StatusErpFailed();
 QString CountersCaption(int enviadas, int abertas);
 
 // A tab write the turnstile refused while its connection stayed up.

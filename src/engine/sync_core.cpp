@@ -7,6 +7,10 @@ QString StatusTurnstileLost()
 {
     return QStringLiteral("SEM CONEXÃO COM A CATRACA");
 }
+QString StatusErpLost()
+{
+    return QStringLiteral("SEM CONEXÃO COM O ERP");
+}
 } // namespace
 
 // The cycle's labels, published to whoever shows them.
@@ -125,12 +129,17 @@ bool TSyncCore::AttachErp()
         return false;
     }
     m_erpPolicy.Reset();
-    if (m_erpLost) {
-        m_events.OnLog(QStringLiteral("Conexão com o banco de dados do ERP restabelecida."));
+    if (m_erpLost)
+        m_events.OnLog(m_erpReached ? QStringLiteral("Conexão com o banco de dados do ERP restabelecida.")
+                                    : QStringLiteral("Conectado ao banco de dados do ERP: ") + m_erpSettings.DatabaseName);
+    // The first attach is published too: a loss is told apart from an ERP
+    // that was never reached.
+    if (m_erpLost || !m_erpReached)
         m_events.OnErpAvailable(true);
+    if (m_erpLost)
         CycleNow();
-    }
     m_erpLost = false;
+    m_erpReached = true;
     return true;
 }
 
@@ -154,7 +163,7 @@ void TSyncCore::ErpLost(const QString &message, int retryDelayMs)
     if (!m_erpLost)
         m_events.OnErpAvailable(false);
     m_erpLost = true;
-    m_events.OnStatus(StatusFailed(), StatusColorFailed);
+    m_events.OnStatus(StatusErpLost(), StatusColorFailed);
     if (m_sessionActive)
         SetTray(TSyncTrayState::Failing);
     ReportFailure(message);
@@ -183,20 +192,11 @@ void TSyncCore::ConnectTurnstile(const QString &settingsFile)
     // tab is written again first.
     m_sincro.ConnectionReset();
     m_resetOwed = true;
-    try {
-        m_turnstileParams = m_turnstile.LoadParams(settingsFile);
-    } catch (const std::exception &e) {
-        // The settings file's own message ("Driver/Connection Registry File
-        // ... not found") says all there is to say; without settings there
-        // is nothing to retry with.
-        m_userDisconnected = true;
-        m_resetOwed = false;
-        PublishConnected(false);
-        PublishSession(false);
-        ReportFailure(ErrorMessageOf(e), true);
-        return;
-    }
+    m_turnstileSettingsFile = settingsFile;
+    m_turnstileParams.clear();
     PublishSession(true);
+    if (!LoadTurnstileSettings(true))
+        return;
     try {
         m_turnstile.Open(m_turnstileParams);
     } catch (const std::exception &e) {
@@ -207,10 +207,37 @@ void TSyncCore::ConnectTurnstile(const QString &settingsFile)
     SetTray(TSyncTrayState::Waiting);
 }
 
+bool TSyncCore::LoadTurnstileSettings(bool userAction)
+{
+    try {
+        // The user's connect reads the file as it stands; a retry waits
+        // until it is whole.
+        m_turnstileParams = userAction ? m_turnstile.LoadParams(m_turnstileSettingsFile)
+                                       : m_turnstile.LoadWrittenParams(m_turnstileSettingsFile);
+        return true;
+    } catch (const std::exception &e) {
+        // Nothing to connect with yet: looking for the file costs nothing,
+        // so it is looked for every second, until it is there or the user
+        // disconnects.
+        PublishConnected(false);
+        m_events.OnStatus(StatusTurnstileLost(), StatusColorFailed);
+        SetTray(TSyncTrayState::Failing);
+        ReportFailure(DescribeFailure(TFailureSide::Turnstile, TFailureStage::Connect, QString(), e), userAction);
+        Schedule(m_turnstileRetryDue, SettingsLookMs);
+        return false;
+    }
+}
+
 void TSyncCore::RetryTurnstile()
 {
     if (m_userDisconnected || m_turnstile.Connected())
         return;
+    const bool settingsFound = m_turnstileParams.isEmpty();
+    if (settingsFound) {
+        if (!LoadTurnstileSettings(false))
+            return;
+        m_events.OnLog(QStringLiteral("Arquivo de configurações da catraca encontrado: ") + m_turnstileSettingsFile);
+    }
     try {
         m_turnstile.Open(m_turnstileParams);
     } catch (const std::exception &e) {
@@ -219,7 +246,9 @@ void TSyncCore::RetryTurnstile()
         return;
     }
     m_turnstilePolicy.Reset();
-    m_events.OnLog(QStringLiteral("Conexão com a catraca restabelecida."));
+    // A first connection is logged once its reset ran ("Conectado à catraca.").
+    if (!settingsFound)
+        m_events.OnLog(QStringLiteral("Conexão com a catraca restabelecida."));
     // The list is kept and no reset runs: what the server holds is still
     // valid, unless it was restarted (seen at the next cycle).
     PublishConnected(true);

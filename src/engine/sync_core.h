@@ -75,6 +75,8 @@ public:
     static constexpr int TickMs = 2000;
     static constexpr std::chrono::milliseconds DefaultErpLimit{10000};
     static constexpr std::chrono::milliseconds MaxErpLimit{60000};
+    // How often a missing turnstile settings file is looked for.
+    static constexpr int SettingsLookMs = 1000;
 
     TSyncCore(IClock &clock, IErpPort &erp, ITurnstilePort &turnstile, ISyncEvents &events);
 
@@ -115,6 +117,9 @@ private:
     // A side that is back is synchronised at once, not at the next tick.
     void CycleNow();
     void RetryTurnstile();
+    // The turnstile's settings for the connect; false (reported, and looked
+    // for again) while the file is missing.
+    bool LoadTurnstileSettings(bool userAction);
     void TurnstileLost(const QString &message, bool userAction = false);
     void PublishConnected(bool connected);
     void PublishSession(bool active);
@@ -139,7 +144,8 @@ private:
     TReconnectPolicy m_erpPolicy;
     TErpSettings m_erpSettings;
     std::function<TErpSettings()> m_erpSettingsSource;
-    QStringList m_turnstileParams; // of the last connect
+    QString m_turnstileSettingsFile; // of the last connect
+    QStringList m_turnstileParams;   // of the last connect; empty until its file was read
     int m_seenRestarts = 0;
     int m_tickMs = TickMs;
     std::chrono::milliseconds m_erpLimit = DefaultErpLimit;
@@ -153,6 +159,7 @@ private:
     bool m_publishedConnected = false;
     bool m_sessionActive = false;
     bool m_erpLost = false;
+    bool m_erpReached = false; // attached at least once
     bool m_failing = false;
     QString m_lastFailureLogged;
     QSet<QString> m_skippedLogged;

@@ -108,6 +108,9 @@ public:
     // The connection parameters as the settings file stands; raises when it
     // is missing or unreadable.
     virtual QStringList LoadParams(const QString &settingsFile) = 0;
+    // The same for a retry that waits for the file to appear: a file still
+    // being written raises as a missing one.
+    virtual QStringList LoadWrittenParams(const QString &settingsFile) { return LoadParams(settingsFile); }
     // Opens with these parameters; later reconnections use them too. Like
     // Reconnect, waits AttemptPatience at most for a connection, as Attach.
     virtual void Open(const QStringList &params) = 0;

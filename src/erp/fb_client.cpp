@@ -753,8 +753,12 @@ TFailureKind TFbError::Kind(TFailureStage stage) const
     // A connection the peer closes before the server's first answer (a
     // port forwarder whose server is down, a server that dies at once)
     // comes back as a rejected connection.
-    if (any({isc_network_error, isc_net_connect_err, isc_unavailable, isc_connect_reject}))
+    if (any({isc_network_error, isc_net_connect_err, isc_connect_reject}))
         return stage == TFailureStage::Connect ? TFailureKind::Unreachable : TFailureKind::Lost;
+    // The server answered, and could not open the database: after the
+    // network codes, which a server that did not answer gives beside it.
+    if (any({isc_unavailable}))
+        return TFailureKind::DatabaseUnavailable;
     if (any({isc_net_read_err, isc_net_write_err, isc_att_shutdown, isc_conn_lost, isc_lost_db_connection,
              isc_bad_db_handle}))
         return TFailureKind::Lost;

@@ -27,6 +27,10 @@ public:
     {
         return turnstile::LoadConnectionParams(settingsFile);
     }
+    QStringList LoadWrittenParams(const QString &settingsFile) override
+    {
+        return turnstile::LoadWrittenConnectionParams(settingsFile, m_lastLook);
+    }
     void Open(const QStringList &params) override
     {
         if (params != m_connection.Params)
@@ -55,6 +59,7 @@ private:
 
     std::unique_ptr<TMySqlConnection> m_owned;
     TMySqlConnection &m_connection;
+    QByteArray m_lastLook; // of the settings file, by the retries waiting for it
     quint64 m_lastThreadId = 0;
     int m_restarts = 0;
 };

@@ -4,6 +4,7 @@
 #include "base/kr_inifile.h"
 #include "system/app_env.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace turnstile {
@@ -37,7 +38,7 @@ QStringList LoadConnectionParams(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists() || info.isDir())
-        throw KrError(QStringLiteral("Driver/Connection Registry File '%1' not found").arg(path));
+        throw TSettingsFileMissing(QStringLiteral("Driver/Connection Registry File '%1' not found").arg(path));
     if (!info.isReadable())
         throw KrError(QStringLiteral("Não foi possível ler o arquivo '%1'.").arg(path));
     // A missing key takes the default the window shows for it: left out, the
@@ -47,6 +48,24 @@ QStringList LoadConnectionParams(const QString &path)
     for (std::size_t i = 0; i < SettingKeys.size(); ++i)
         params << SettingKeys[i].key + QLatin1Char('=') + values[i];
     return params;
+}
+
+QStringList LoadWrittenConnectionParams(const QString &path, QByteArray &lastLook)
+{
+    // Far above any real settings file: a file that large is not one.
+    constexpr qint64 Limit = 64 * 1024;
+    QByteArray look;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        look = file.read(Limit);
+    // Empty, or with the zeros of space set aside before the bytes arrive
+    // (which a UTF-16 file has between its letters): not written yet.
+    const bool zeros = !look.startsWith("\xFF\xFE") && look.contains('\0');
+    const bool whole = !look.isEmpty() && !zeros && look == lastLook;
+    lastLook = look;
+    if (!whole)
+        throw TSettingsFileMissing(QStringLiteral("Driver/Connection Registry File '%1' not found").arg(path));
+    return LoadConnectionParams(path);
 }
 
 } // namespace turnstile

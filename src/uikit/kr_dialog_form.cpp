@@ -7,6 +7,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -256,6 +257,20 @@ QString TFrmDialog::DisplayText(const QString &text)
     return shown;
 }
 
+QString TFrmDialog::ElideLongWords(const QString &text, const QFontMetrics &metrics, int width)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines) {
+        QStringList words = line.split(QLatin1Char(' '));
+        for (QString &word : words) {
+            if (metrics.horizontalAdvance(word) > width)
+                word = metrics.elidedText(word, Qt::ElideMiddle, width);
+        }
+        line = words.join(QLatin1Char(' '));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 void TFrmDialog::Prepare(const MessageRequest &request)
 {
     const TKRThemeColors scheme = SchemeOf(request.kind);
@@ -263,7 +278,10 @@ void TFrmDialog::Prepare(const MessageRequest &request)
     Cores->SetThemeColors(scheme);
     setWindowTitle(request.title);
     PnTitulo->SetCaption(request.title);
-    LblMens->setText(DisplayText(request.text));
+    FullText = DisplayText(request.text);
+    const QString shownText = ElideLongWords(FullText, LblMens->fontMetrics(), LblMens->contentsRect().width());
+    LblMens->setText(shownText);
+    LblMens->setToolTip(shownText == FullText ? QString() : FullText);
 
     QLabel *shown = ImInfo;
     if (request.kind == dkQuestion || request.kind == dkWarningQuestion)
@@ -361,7 +379,14 @@ bool TFrmDialog::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress && isVisible()) {
         QWidget *focus = QApplication::focusWidget();
         if (watched == (focus ? focus : this)) {
-            FormKeyDown(static_cast<QKeyEvent *>(event)->key());
+            const auto *key = static_cast<QKeyEvent *>(event);
+            // As the system's own message boxes do; an elided path is whole
+            // here.
+            if (key->matches(QKeySequence::Copy)) {
+                QApplication::clipboard()->setText(FullText);
+                return true;
+            }
+            FormKeyDown(key->key());
             // A closed dialog has nothing left to hand the key to.
             return !isVisible();
         }

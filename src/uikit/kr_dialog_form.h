@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QImage>
 
+class QFontMetrics;
 class QLabel;
 class TKRButton;
 class TKRComboRadioBox;
@@ -35,6 +36,13 @@ public:
     // A carriage return alone starts a new line, as it does on the platform
     // the texts were written for.
     static QString DisplayText(const QString &text);
+    // A word wider than the message area (a path without blanks) cannot be
+    // wrapped, and a centred line would be cut at both ends: it keeps its
+    // start and its end, with "…" in the middle.
+    static QString ElideLongWords(const QString &text, const QFontMetrics &metrics, int width);
+    // The message as it was given, whatever had to be elided: the message
+    // area's tooltip, and Ctrl+C copies it.
+    QString FullText;
     // The pale 128 × 128 watermark of a kind's icon.
     enum IconKind { IconInfo, IconQuestion, IconWarning, IconError };
     static QImage Watermark(IconKind icon);

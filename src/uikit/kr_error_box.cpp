@@ -24,10 +24,31 @@ void LeaveRoomForTitle(QMessageBox &box)
                   grid->rowCount(), 0, 1, grid->columnCount());
 }
 
-QMessageBox *NewErrorBox(const QString &message, QWidget *parent)
+// A message box takes its size for the text when it is shown.
+class TPlacedBox : public QMessageBox
 {
-    auto *box = new QMessageBox(QMessageBox::Critical, QApplication::applicationDisplayName(), message,
-                                QMessageBox::Ok, parent);
+public:
+    TPlacedBox(const QString &message, QWidget *parent, std::function<void(QWidget &)> place)
+        : QMessageBox(QMessageBox::Critical, QApplication::applicationDisplayName(), message, QMessageBox::Ok, parent)
+        , m_place(std::move(place))
+    {
+    }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);
+        if (m_place)
+            m_place(*this);
+    }
+
+private:
+    std::function<void(QWidget &)> m_place;
+};
+
+QMessageBox *NewErrorBox(const QString &message, QWidget *parent, std::function<void(QWidget &)> place = {})
+{
+    auto *box = new TPlacedBox(message, parent, std::move(place));
     LeaveRoomForTitle(*box);
     return box;
 }
@@ -52,9 +73,9 @@ void InstallTopLevelErrorBox()
     });
 }
 
-QMessageBox *OpenErrorBox(const QString &message)
+QMessageBox *OpenErrorBox(const QString &message, std::function<void(QWidget &)> place)
 {
-    QMessageBox *box = NewErrorBox(message, nullptr);
+    QMessageBox *box = NewErrorBox(message, nullptr, std::move(place));
     box->setObjectName(QStringLiteral("FailureBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);

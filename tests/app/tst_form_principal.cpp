@@ -475,8 +475,9 @@ void TestFormPrincipal::trayMenuConnectsAndDisconnectsAsF2AndF3Do()
     // The retries of the failed connect run: Desconectar stops them (its
     // button, disabled then, passes the focus on).
     QVERIFY(form->SessionActive());
+    QTRY_COMPARE(form->CurrentTrayState(), TSyncTrayState::Failing);
     form->ActDesconectar->trigger();
-    QTRY_COMPARE(trayStates, 1);
+    QTRY_COMPARE(trayStates, 2);
     QVERIFY(!form->SessionActive());
     QVERIFY(!form->BtnDesconectar->isEnabled());
     QCOMPARE(form->CurrentTrayState(), TSyncTrayState::Disconnected);

@@ -11,10 +11,12 @@
 #include "support/db_servers.h"
 #include "system/app_env.h"
 #include "system/kr_message.h"
+#include "turnstile/turnstile_settings.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -24,6 +26,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -95,11 +98,14 @@ private slots:
     void userDisconnectStopsReconnection();
     void erpOutageRecoversWithNobodyPressingAnything();
     void failedConnectIsRetriedWithItsOwnSettings();
+    void fieldCorrectedAsTheBoxAsksIsUsedAtOnce_data();
+    void fieldCorrectedAsTheBoxAsksIsUsedAtOnce();
     void failedResetIsOwedUntilItSucceeds();
     void erpRowsTheTurnstileCannotHoldAreSkipped();
     void startWithoutProductFileNeitherWaitsNorConnects();
     void hiddenStartWithClosedTurnstileRecovers();
     void hiddenStartWithErpDownNeverPrompts();
+    void hiddenStartWithoutTurnstileSettingsConnectsOnceWritten();
     void wrongErpSettingsAreFixedFromTheRunningProgram();
 
 private:
@@ -126,6 +132,7 @@ private:
     QStringList m_messages;
     QStringList m_errors;
     QStringList m_balloons;
+    QString m_lastError;
     int m_promptShown = 0;
     int m_cycles = 0;
     bool m_restoreComandas = false;
@@ -203,6 +210,7 @@ void TestMainSync::StartForm(const QStringList &arguments)
     m_form->Sync.Engine()->SetTickMs(250);
     connect(m_form->Sync.Engine(), &TSyncEngine::CycleEnded, m_form.get(), [this] { ++m_cycles; });
     connect(m_form.get(), &TFrmPrincipal::BalloonShown, this, [this](const QString &text) { m_balloons << text; });
+    connect(m_form->Sync.Engine(), &TSyncEngine::LastErrorChanged, this, [this](const QString &e) { m_lastError = e; });
     m_form->FormCreate();
 }
 
@@ -352,9 +360,12 @@ void TestMainSync::lostTurnstileReconnectsKeepingTheTabList()
         QVERIFY2(OpenBoxes().first().contains(QStringLiteral("banco de dados da catraca (")),
                  qPrintable(OpenBoxes().first()));
         Sql("fb-sql", QStringLiteral("INSERT INTO COMANDAS VALUES (23, 5);"));
-        // Retries while the server is down show nothing more.
+        // Retries while the server is down open no other box; the one open
+        // tells what fails now.
         QTest::qWait(4000);
         QCOMPARE(OpenBoxes().size(), 1);
+        QCOMPARE(OpenBoxes().first(), m_lastError);
+        QVERIFY2(m_lastError.startsWith(QStringLiteral("Não foi possível conectar")), qPrintable(m_lastError));
         // One notification for the whole outage, however many retries.
         QCOMPARE(m_balloons, QStringList{QStringLiteral("Conexão com a catraca perdida.")});
     }
@@ -404,7 +415,7 @@ void TestMainSync::erpOutageRecoversWithNobodyPressingAnything()
     {
         dbtest::TRestartGuard restart(QStringLiteral("start-firebird"));
         QVERIFY(dbtest::ServersScript(QStringLiteral("stop-firebird")));
-        QTRY_COMPARE_WITH_TIMEOUT(m_form->LblStatus->text(), QStringLiteral("FALHA NA SINCRONIZAÇÃO"), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(m_form->LblStatus->text(), QStringLiteral("SEM CONEXÃO COM O ERP"), Patience);
         QCOMPARE(TextColor(m_form->LblStatus), ColorFromBgr(StatusColorFailed));
         QTRY_COMPARE(m_form->CurrentTrayState(), TSyncTrayState::Failing);
         QTRY_COMPARE(OpenBoxes().size(), 1);
@@ -466,6 +477,59 @@ void TestMainSync::failedConnectIsRetriedWithItsOwnSettings()
     QTRY_VERIFY_WITH_TIMEOUT(m_form->TurnstileConnected(), Patience);
     QTRY_COMPARE_WITH_TIMEOUT(dbtest::TurnstileRows(), QStringLiteral("10:0 12:0 14:0"), Patience);
     QTRY_VERIFY(OpenBoxes().isEmpty());
+}
+
+void TestMainSync::fieldCorrectedAsTheBoxAsksIsUsedAtOnce_data()
+{
+    QTest::addColumn<int>("field"); // in the order of turnstile::SettingKeys
+    QTest::addColumn<QString>("wrong");
+    QTest::addColumn<QString>("named"); // what the box asks to check
+    QTest::newRow("SENHA") << 4 << QStringLiteral("errada") << QStringLiteral("Verifique os campos USUÁRIO e SENHA.");
+    QTest::newRow("PORTA") << 1 << QString::number(dbtest::ClosedPort()) << QStringLiteral("o endereço e a porta");
+    QTest::newRow("BASE DADOS") << 2 << QStringLiteral("catraca_nao_existe") << QStringLiteral("BASE DADOS");
+}
+
+void TestMainSync::fieldCorrectedAsTheBoxAsksIsUsedAtOnce()
+{
+    QFETCH(int, field);
+    QFETCH(QString, wrong);
+    QFETCH(QString, named);
+    const QString file = m_dir->filePath(turnstile::SettingsFileName);
+    turnstile::TSettingValues values = turnstile::LoadSettings(file);
+    const QString right = std::exchange(values[field], wrong);
+    turnstile::SaveSettings(file, values);
+    StartForm({});
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QTest::keyClick(m_form.get(), Qt::Key_F2);
+    QTRY_COMPARE_WITH_TIMEOUT(OpenBoxes().size(), 1, Patience);
+    QVERIFY2(OpenBoxes().first().contains(named), qPrintable(OpenBoxes().first()));
+    // Opened beside the window, or inside it below the fields: never over them.
+    QLineEdit *const edits[] = {m_form->EdtSRV, m_form->EdtPOR, m_form->EdtBDA, m_form->EdtUSU, m_form->EdtSEN};
+    QLineEdit *edit = edits[field];
+    const QRect fields(m_form->mapToGlobal(m_form->EdtSRV->pos()),
+                       m_form->mapToGlobal(m_form->EdtSEN->geometry().bottomRight()));
+    QVERIFY(!m_form->FailureBox()->frameGeometry().intersects(fields));
+    // The retries alone keep the settings of the connect.
+    QTest::qWait(1500);
+    QVERIFY(!m_form->TurnstileConnected());
+
+    // Corrected as the box asks: back in the window, typed in, and the field
+    // left.
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QTest::mouseClick(edit, Qt::LeftButton);
+    edit->selectAll();
+    QTest::keyClicks(edit, right);
+    QElapsedTimer sinceLeft;
+    sinceLeft.start();
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QTRY_VERIFY_WITH_TIMEOUT(Synchronised(), 5000);
+    qInfo("synchronised %lld ms after the field was left", sinceLeft.elapsed());
+    QCOMPARE(dbtest::TurnstileRows(), QStringLiteral("10:0 12:0 14:0"));
+    QTRY_VERIFY(OpenBoxes().isEmpty());
+    QVERIFY(Log().contains("Configurações da catraca corrigidas pelo usuário"));
+    QVERIFY(m_messages.isEmpty());
 }
 
 void TestMainSync::failedResetIsOwedUntilItSucceeds()
@@ -578,6 +642,36 @@ void TestMainSync::hiddenStartWithErpDownNeverPrompts()
     QTRY_VERIFY(OpenBoxes().isEmpty());
 }
 
+void TestMainSync::hiddenStartWithoutTurnstileSettingsConnectsOnceWritten()
+{
+    const QString file = m_dir->filePath(turnstile::SettingsFileName);
+    const turnstile::TSettingValues values = turnstile::LoadSettings(file);
+    QVERIFY(QFile::remove(file));
+    StartForm({QStringLiteral("HIDE")});
+    // A failure, in the tray too, that says what is missing and what to do.
+    QTRY_COMPARE_WITH_TIMEOUT(m_form->CurrentTrayState(), TSyncTrayState::Failing, Patience);
+    QCOMPARE(m_form->LblStatus->text(), QStringLiteral("SEM CONEXÃO COM A CATRACA"));
+    QTRY_COMPARE(OpenBoxes().size(), 1);
+    QVERIFY2(OpenBoxes().first().contains(QStringLiteral("(dbxconnections.ini) não foi encontrado")),
+             qPrintable(OpenBoxes().first()));
+    QVERIFY(OpenBoxes().first().contains(QStringLiteral("[Driver/Connection Registry File '%1' not found]").arg(file)));
+    QTRY_COMPARE(m_balloons, QStringList{QStringLiteral("Sem conexão com a catraca.")});
+    QCOMPARE(m_form->EdtPOR->text(), turnstile::SettingKeys[1].def);
+
+    // Another program puts the file there.
+    turnstile::SaveSettings(file, values);
+    QElapsedTimer sinceWritten;
+    sinceWritten.start();
+    QTRY_COMPARE_WITH_TIMEOUT(dbtest::TurnstileRows(), QStringLiteral("10:0 12:0 14:0"), 10000);
+    QTRY_VERIFY(Synchronised());
+    qInfo("synchronised %lld ms after the settings file was written", sinceWritten.elapsed());
+    QTRY_VERIFY(OpenBoxes().isEmpty());
+    QVERIFY(Log().contains("Arquivo de configurações da catraca encontrado"));
+    QCOMPARE(m_balloons.last(), QStringLiteral("Conectado à catraca."));
+    // The fields show what is used, not the defaults they showed.
+    QCOMPARE(m_form->EdtPOR->text(), values[1]);
+}
+
 void TestMainSync::wrongErpSettingsAreFixedFromTheRunningProgram()
 {
     // A hidden start with a wrong ERP port: it keeps failing by itself.
@@ -608,8 +702,9 @@ void TestMainSync::wrongErpSettingsAreFixedFromTheRunningProgram()
     QCOMPARE(shown, 1);
     QVERIFY(TIniFile(product.fileName()).ReadString(QStringLiteral("IBCONFIG"), QStringLiteral("PORTA"), QStringLiteral("?")) == fbPort);
     // Used at once: no wait for the next retry of the back-off.
-    QTRY_VERIFY_WITH_TIMEOUT(m_balloons.contains(QStringLiteral("Conexão com o banco de dados do ERP restabelecida.")),
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_balloons.contains(QStringLiteral("Conectado ao banco de dados do ERP.")), 5000);
+    // Never reached before: nothing was lost, nothing came back.
+    QCOMPARE(m_balloons.first(), QStringLiteral("Sem conexão com o banco de dados do ERP."));
     qInfo("ERP attached %lld ms after the dialog saved", sinceSaved.elapsed());
     QTRY_COMPARE_WITH_TIMEOUT(dbtest::TurnstileRows(), QStringLiteral("10:0 12:0 14:0"), Patience);
     QTRY_VERIFY(Synchronised());

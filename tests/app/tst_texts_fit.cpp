@@ -342,7 +342,8 @@ void TestTextsFit::mainWindowInEveryState()
     QVERIFY(Shown(&form));
     TSyncEngine *engine = form.Sync.Engine();
     const QStringList statuses{QStringLiteral("AGUARDANDO"), QStringLiteral("SINCRONIZANDO"), StatusSynchronised(99999),
-                               StatusFailed(), QStringLiteral("SEM CONEXÃO COM A CATRACA"), StatusDisconnected()};
+                               StatusFailed(), StatusErpFailed(), QStringLiteral("SEM CONEXÃO COM A CATRACA"),
+                               QStringLiteral("SEM CONEXÃO COM O ERP"), StatusDisconnected()};
     const QStringList counters{QStringLiteral("aguardando..."), CountersCaption(99999, 99999)};
     const QStringList products{QStringLiteral("INTEGRADO COM: NÃO IDENTIFICADO"),
                                QStringLiteral("Integrado com: NORVA GESTAO COMERCIAL")};

@@ -41,6 +41,7 @@ private slots:
     void validationMessagesInOrderThenConnectWithTheFile();
     void emptyPortRaisesNoMessage();
     void missingSettingsFile();
+    void retriesTakeTheSettingsFileOnceWhole();
 
     void connectWithDefaultsResetsEveryRow();
     void reconnectAfterDisconnectRereadsTheFile();
@@ -281,15 +282,57 @@ void TestTurnstileConnect::emptyPortRaisesNoMessage()
 
 void TestTurnstileConnect::missingSettingsFile()
 {
-    ShowForm();
+    // Hidden, as after a start with the system: the file is only read.
     m_form->CarregaConfiguracao();
-    QVERIFY(m_form->BtnConectar->isEnabled() && m_form->BtnDesconectar->isEnabled());
-    m_form->BtnConectarClick();
+    m_form->ActConectar->trigger();
     QVERIFY(m_messages.isEmpty());
-    QCOMPARE(WaitForFailureBox(), QStringLiteral("Driver/Connection Registry File '%1' not found").arg(File()));
-    // The buttons stay as they were.
+    // In Portuguese, the settings layer's own text in brackets.
+    const QString text = WaitForFailureBox();
+    QVERIFY2(text.endsWith(QStringLiteral(" O programa continua tentando. [Driver/Connection Registry File '%1' "
+                                          "not found]")
+                               .arg(File())),
+             qPrintable(text));
+    // A failure that is retried: red, and the retries can be stopped.
+    QTRY_COMPARE(m_form->CurrentTrayState(), TSyncTrayState::Failing);
     QVERIFY(m_form->BtnConectar->isEnabled() && m_form->BtnDesconectar->isEnabled());
     QVERIFY(!QFile::exists(File()));
+
+    // Looking at the fields, Conectar F2 writes them (no field had the
+    // focus, whose exit would have written them already).
+    m_form->CkInicia->setFocus();
+    ShowForm();
+    QVERIFY(!QFile::exists(File()));
+    m_form->EdtPOR->setText(QString::number(dbtest::ClosedPort()));
+    QTest::keyClick(m_form.get(), Qt::Key_F2);
+    QCOMPARE(turnstile::LoadSettings(File())[1], m_form->EdtPOR->text());
+    WaitForFailureBox();
+}
+
+void TestTurnstileConnect::retriesTakeTheSettingsFileOnceWhole()
+{
+    const QString text = QStringLiteral("[MySQL]\r\nHostName=127.0.0.1\r\nPort=3999\r\n");
+    const QByteArray whole = text.toLatin1(), missing;
+    const QByteArray utf16 = "\xFF\xFE" + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    // Each look's file (null: none) and whether it is taken.
+    const QList<QList<std::pair<QByteArray, bool>>> cases = {
+        {{missing, false}, {whole, false}, {whole, true}},
+        {{whole.left(20), false}, {whole, false}, {whole, true}},
+        {{QByteArray(whole.size(), '\0'), false}, {QByteArray(whole.size(), '\0'), false}, {whole, false}},
+        {{"", false}, {"", false}},
+        {{utf16, false}, {utf16, true}, {missing, false}, {utf16, false}},
+    };
+    for (const auto &looks : cases) {
+        QByteArray lastLook;
+        for (const auto &[bytes, taken] : looks) {
+            bytes.isNull() ? void(QFile::remove(File())) : WriteFile(bytes);
+            QStringList params;
+            try {
+                params = turnstile::LoadWrittenConnectionParams(File(), lastLook);
+            } catch (const turnstile::TSettingsFileMissing &) {
+            }
+            QCOMPARE(params.contains(QStringLiteral("Port=3999")), taken);
+        }
+    }
 }
 
 // --- connecting ------------------------------------------------------------

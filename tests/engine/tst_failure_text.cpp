@@ -5,6 +5,7 @@
 #include "erp/fb_client.h"
 #include "support/db_servers.h"
 #include "turnstile/mysql_connection.h"
+#include "turnstile/turnstile_settings.h"
 
 #include <errmsg.h>
 #include <mysqld_error.h>
@@ -116,6 +117,10 @@ void TstFailureText::eachFailureSaysWhatHappenedAndWhatToCheck()
         {"firebird missing file", S::Erp, G::Connect, true,
          FirebirdOpen(fbPort, fbPath + QStringLiteral(".nao-existe"), fbPassword),
          "o arquivo do banco de dados não foi encontrado no servidor, ou não pôde ser aberto."},
+        // A Windows path on a Linux server: no provider opens it.
+        {"firebird path the server cannot open", S::Erp, G::Connect, true,
+         FirebirdOpen(fbPort, QStringLiteral("C:\\NORVA\\DADOS\\DBEMPRESA.FDB"), fbPassword),
+         "o servidor respondeu, mas não conseguiu abrir o banco de dados."},
         {"firebird missing table", S::Erp, G::Read, true,
          FirebirdOpen(fbPort, fbPath, fbPassword, QStringLiteral("SELECT COM_NUMERO FROM TABELA_QUE_NAO_EXISTE")),
          "a tabela COMANDAS não existe nesse banco de dados."},
@@ -143,6 +148,20 @@ void TstFailureText::eachFailureSaysWhatHappenedAndWhatToCheck()
          "a conexão com o servidor caiu."},
         {"firebird database shut down", S::Erp, G::Connect, false, Throw(lost(isc_shutdown)),
          "o banco de dados foi desligado no servidor."},
+        // The server answered: it is up, and reachable.
+        {"firebird database unavailable", S::Erp, G::Connect, false, Throw(TFbError("x", isc_unavailable, false)),
+         "o servidor respondeu, mas não conseguiu abrir o banco de dados."},
+        // Closed before the server's first answer: a forwarder whose server
+        // is down.
+        {"firebird connection rejected", S::Erp, G::Connect, false, Throw(TFbError("x", isc_connect_reject, false)),
+         "o servidor não respondeu."},
+        // A server that did not answer may give "unavailable" beside.
+        {"firebird refused, unavailable beside", S::Erp, G::Connect, false,
+         Throw(TFbError("x", isc_network_error, false, {isc_net_connect_err, isc_unavailable})),
+         "o servidor não respondeu."},
+        {"turnstile settings missing", S::Turnstile, G::Connect, false,
+         Throw(turnstile::TSettingsFileMissing(QStringLiteral("Driver/Connection Registry File 'C:\\x' not found"))),
+         "o arquivo de configurações da catraca (dbxconnections.ini) não foi encontrado na pasta do programa."},
         {"firebird client missing", S::Erp, G::Connect, false,
          Throw(TFbError(QStringLiteral("fbclient.dll não encontrado"), TFbError::ClientNotLoaded, false)),
          "o cliente do Firebird (fbclient) não foi encontrado neste computador."},

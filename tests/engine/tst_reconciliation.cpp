@@ -269,7 +269,8 @@ private slots:
         QVERIFY(!r.Sincronizando);
         QCOMPARE(v.counters, counters); // refreshed, with the same values
         QCOMPARE(r.Comandas.Count(), 1);
-        QCOMPARE(v.statuses.last(), StatusFailed());
+        // The ERP's side, named.
+        QCOMPARE(v.statuses.last(), StatusErpFailed());
         QCOMPARE(v.colours.last(), StatusColorFailed);
     }
 

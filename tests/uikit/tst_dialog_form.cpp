@@ -8,6 +8,8 @@
 #include "uikit/kr_theme.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QRegularExpression>
 #include <QComboBox>
 #include <QLabel>
 #include <QSignalSpy>
@@ -77,6 +79,7 @@ private slots:
     void titleAndTextShownAsPassed();
     void carriageReturnStartsNewLine();
     void emptyTitleAndText();
+    void longPathKeepsItsEndsAndStaysWhole();
     void keysGiveResults_data();
     void keysGiveResults();
     void closeBoxGivesTwo();
@@ -171,6 +174,29 @@ void TestDialogForm::carriageReturnStartsNewLine()
     dialog.Prepare(Request(dkInformation, QStringLiteral("Sucesso"), text));
     QCOMPARE(dialog.LblMens->text(), QStringLiteral("Ping realizado com sucesso!\nTempo de resposta: 3 ms"));
     QCOMPARE(TFrmDialog::DisplayText(QStringLiteral("a\r\nb\nc\r\rd")), QStringLiteral("a\nb\nc\n\nd"));
+}
+
+void TestDialogForm::longPathKeepsItsEndsAndStaysWhole()
+{
+    const QString text = QStringLiteral("I/O error for file \"C:\\NORVA\\SISTEMAS\\NORVACOMERCIO\\INSTALACAO_DA_"
+                                        "LOJA_MATRIZ\\DADOS\\BACKUP_DIARIO\\DBEMPRESA.FDB\"\nError while trying to open");
+    TFrmDialog dialog;
+    dialog.Prepare(Request(dkError, QStringLiteral("Erro ao conectar"), text));
+    const QString shown = dialog.LblMens->text();
+    // Every word fits a line, with both ends of the path; the whole text is
+    // in the tooltip and in what Ctrl+C copies.
+    for (const QString &word : shown.split(QRegularExpression(QStringLiteral("[ \n]"))))
+        QVERIFY2(dialog.LblMens->fontMetrics().horizontalAdvance(word) <= dialog.LblMens->contentsRect().width(),
+                 qPrintable(word));
+    QVERIFY2(shown.contains(QStringLiteral("\"C:\\NORVA")) && shown.contains(QStringLiteral("DBEMPRESA.FDB\"")),
+             qPrintable(shown));
+    QCOMPARE(dialog.LblMens->toolTip(), text);
+    WhenMessageShown([](TFrmDialog *d) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        Press(d, Qt::Key_Return);
+    });
+    ShowErrorMessage(QStringLiteral("Erro ao conectar"), text);
+    QCOMPARE(QApplication::clipboard()->text(), text);
 }
 
 void TestDialogForm::emptyTitleAndText()
