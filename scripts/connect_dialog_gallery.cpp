@@ -29,7 +29,7 @@ int main(int argc, char **argv)
     const QString settings = folder.path() + QStringLiteral("/conexao.ini");
     TIniFile ini(settings);
     const QString section = QStringLiteral("IBCONFIG");
-    ini.WriteString(section, QStringLiteral("IP"), QStringLiteral("192.168.0.10"));
+    ini.WriteString(section, QStringLiteral("IP"), QStringLiteral("127.0.0.1"));
     ini.WriteString(section, QStringLiteral("LOCAL"), QStringLiteral("C:\\Norva\\Dados\\DBEMPRESA.FDB"));
     ini.WriteString(section, QStringLiteral("PORTA"), QStringLiteral("3050"));
     ini.WriteString(section, QStringLiteral("USUARIO"), ScrambleValue(QStringLiteral("SYSDBA"), TRESVOLA));

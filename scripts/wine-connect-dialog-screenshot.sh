@@ -35,7 +35,7 @@ erp=$WINEPREFIX/drive_c/catraca-tela
 chattr -i "$erp" 2>/dev/null || true
 rm -rf "$erp"
 mkdir -p "$erp"
-printf '[IBCONFIG]\r\nIP=192.168.0.10\r\n' >"$erp/norvacomercio.ini"
+printf '[IBCONFIG]\r\nIP=127.0.0.1\r\n' >"$erp/norvacomercio.ini"
 wine_windows_version "$(basename "$setup")" win10
 timeout -k 5 120 "$WINE" cmd /c "Z:${setup//\//\\} /S /INICIAR=NAO /D=C:\\catraca-tela" >/dev/null 2>&1 </dev/null \
   || { echo "wine-connect-dialog-screenshot: the setup failed" >&2; exit 1; }
