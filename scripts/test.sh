@@ -12,7 +12,10 @@ cd "$(dirname "$0")/.."
 run_tmp=$(mktemp -d /tmp/catraca-test-XXXXXX)
 trap 'rm -rf "$run_tmp"' EXIT
 touch "$run_tmp/started"
-export TMPDIR=$run_tmp WINE_APP_DIR=${WINE_APP_DIR:-$run_tmp/wine-app}
+export TMPDIR=$run_tmp WINE_APP_DIR=${WINE_APP_DIR:-$run_tmp/wine-app} WINE_E2E_DIR=${WINE_E2E_DIR:-$run_tmp/wine-e2e}
+# The Firebird client keeps its lock and trace files in /tmp/firebird unless
+# told otherwise.
+export FIREBIRD_LOCK=${FIREBIRD_LOCK:-$run_tmp/firebird}
 # ---- end: what this run puts in /tmp
 scripts/install-deps.sh
 BUILD_DIR=${BUILD_DIR:-build}
