@@ -103,12 +103,14 @@ wine_fbclient_bridge() { # folder
     echo "$(basename "$0"): FAILED: the bridge needs the native 64-bit Firebird client libfbclient.so.2 (Debian's libfbclient2)" >&2
     exit 1
   fi
-  stamp=$(cat tests/wine/fbclient_bridge.c tests/wine/fbclient_bridge.spec tests/wine/fbclient_bridge_probe.cpp \
+  stamp=$(cat tests/wine/fbclient_bridge.c tests/wine/fbclient_bridge.exports tests/wine/fbclient_bridge_probe.cpp \
             src/erp/fb_library.h src/erp/fb_library_common.cpp src/erp/fb_loader_win.cpp /usr/include/ibase.h | sha256sum)
   if [ "$(cat "$dir/bridge.stamp" 2>/dev/null)" != "$stamp" ] || [ ! -f "$dir/fbclient.dll" ]; then
     work=$(mktemp -d)
+    # winegcc knows the export list by the file's ending.
+    cp tests/wine/fbclient_bridge.exports "$work/fbclient.spec"
     if ! gcc -c -O2 -fPIC -Wall -Werror tests/wine/fbclient_bridge.c -o "$work/bridge.o" ||
-       ! "$winegcc" -shared tests/wine/fbclient_bridge.spec "$work/bridge.o" -o "$work/fbclient.dll" -ldl ||
+       ! "$winegcc" -shared "$work/fbclient.spec" "$work/bridge.o" -o "$work/fbclient.dll" -ldl ||
        ! "$MINGW_CXX" -std=c++20 -O1 -Wall -Isrc -I"$WINE_INCLUDE" tests/wine/fbclient_bridge_probe.cpp \
            src/erp/fb_library_common.cpp src/erp/fb_loader_win.cpp src/base/wide_text_common.cpp \
            -o "$dir/fbclient_bridge_probe.exe" -static; then
