@@ -21,8 +21,12 @@ scripts/install-deps.sh
 BUILD_DIR=${BUILD_DIR:-build}
 export BUILD_DIR
 status=0
+# CI shows only the end of what a run printed: the parts that failed are
+# named again on the last lines.
+failed=()
+fail() { failed+=("$1"); status=1; }
 # The folders of src/ are layers that include only downward.
-scripts/check-layers.sh || status=1
+scripts/check-layers.sh || fail "the layers of src/ (scripts/check-layers.sh)"
 run_started=$(date +%s)
 elapsed() { local s=$(( $(date +%s) - $1 )); echo "$((s / 60)) min $((s % 60)) s"; }
 # On a fresh machine Qt for Windows is most of the run: it starts at once, at
@@ -57,7 +61,7 @@ scripts/build.sh
 # ---- begin: every command the README shows, against a demo of its own
 # Before the test servers start: a newcomer's machine has no Firebird on the
 # default port, and the README's database tests count on that.
-scripts/check-readme-commands.sh || status=1
+scripts/check-readme-commands.sh || fail "the README's commands (scripts/check-readme-commands.sh)"
 # ---- end: every command the README shows
 if [ -x scripts/servers.sh ]; then
   CATRACA_SERVERS_DIR=$faults_servers CATRACA_FB_PORT=$(( ${CATRACA_FB_PORT:-3050} + 10 )) \
@@ -74,8 +78,8 @@ faults_log=$(mktemp /tmp/catraca-faults-XXXXXX.log)
   ctest --test-dir "$BUILD_DIR" --output-on-failure -R "$second_pair"
 ) >"$faults_log" 2>&1 &
 faults_pid=$!
-ctest --test-dir "$BUILD_DIR" --output-on-failure -j 2 -E "$second_pair" || status=$?
-wait "$faults_pid" || status=1
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j 2 -E "$second_pair" || fail "CTest (see its list of failed tests above)"
+wait "$faults_pid" || fail "CTest on the second pair of servers (tst_faults, tst_end_to_end)"
 cat "$faults_log"
 rm -f "$faults_log"
 echo "test: the native build and CTest ended $(elapsed "$run_started") after the start"
@@ -95,7 +99,7 @@ windows_started=$(date +%s)
 windows_built=1
 if ! wait "$win_deps_pid"; then
   echo "test: FAILED: Qt or Connector/C for Windows could not be built (scripts/win-deps.sh):" >&2
-  status=1
+  fail "Qt or Connector/C for Windows (scripts/win-deps.sh)"
   windows_built=0
 fi
 cat "$win_deps_log"
@@ -103,35 +107,40 @@ rm -f "$win_deps_log"
 echo "test: the Windows dependencies were ready $(elapsed "$run_started") after the start"
 if [ "$windows_built" -eq 1 ] && ! scripts/win-build.sh; then
   echo "test: FAILED: the Windows program could not be built (scripts/win-build.sh)" >&2
-  status=1
+  fail "the Windows build (scripts/win-build.sh)"
   windows_built=0
 fi
 # ---- begin: the laid-out folder needs nothing newer than Windows 10
-scripts/check-win-imports.sh --self-test || status=1
+scripts/check-win-imports.sh --self-test || fail "scripts/check-win-imports.sh --self-test"
 if [ "$windows_built" -eq 1 ]; then
-  scripts/check-win-imports.sh "${WIN_BUILD_DIR:-build-win}/install" || status=1
+  scripts/check-win-imports.sh "${WIN_BUILD_DIR:-build-win}/install" || fail "the Windows imports (scripts/check-win-imports.sh)"
 fi
 # ---- end: the laid-out folder needs nothing newer than Windows 10
 if [ "$windows_built" -eq 1 ]; then
-  WINE_QT_TESTS=required scripts/wine-tests.sh || status=$?
-  scripts/wine-setup-tests.sh || status=$?
-  scripts/wine-app-tests.sh || status=$?
+  WINE_QT_TESTS=required scripts/wine-tests.sh || fail "scripts/wine-tests.sh"
+  scripts/wine-setup-tests.sh || fail "scripts/wine-setup-tests.sh"
+  scripts/wine-app-tests.sh || fail "scripts/wine-app-tests.sh"
   # The end-to-end suite CTest ran against the Linux build, now against the
   # Windows program its setup installed, on the first pair of servers.
   e2e_started=$(date +%s)
-  scripts/wine-e2e-tests.sh || status=$?
+  scripts/wine-e2e-tests.sh || fail "scripts/wine-e2e-tests.sh"
   echo "test: the end-to-end suite under Wine took $(elapsed "$e2e_started")"
 else
   # The Qt-free layers need no Windows Qt.
-  scripts/wine-tests.sh || status=$?
+  scripts/wine-tests.sh || fail "scripts/wine-tests.sh"
 fi
 echo "test: the Windows part took $(elapsed "$windows_started") after CTest (a wait for Qt included)"
 if [ -n "$fuzz_pid" ]; then
   fuzz_started=$(date +%s)
-  wait "$fuzz_pid" || status=$?
+  wait "$fuzz_pid" || fail "the fuzz targets (scripts/fuzz.sh)"
   cat "$fuzz_log"
   rm -f "$fuzz_log"
   echo "test: the fuzz targets ended $(( $(date +%s) - fuzz_started )) s after the Windows part"
 fi
 echo "test: all done in $(elapsed "$run_started")"
+if [ "${#failed[@]}" -gt 0 ]; then
+  printf 'test: FAILED: %s\n' "${failed[@]}" >&2
+else
+  echo "test: every part passed"
+fi
 exit $status
