@@ -235,9 +235,16 @@ uninstall_waited() { # folder (under drive_c) -> the uninstaller's status
   local dir=C:\\${1//\//\\}
   run_typed "start /wait \"\" \"$dir\\catraca-sync-desinstalar.exe\" /S _?=$dir"
 }
+starts() { local n; n=$(grep -cs 'Programa iniciado' "$drive/Norva Comércio/catraca-sync.log" || true); echo "${n:-0}"; }
+started_before=$(starts)
 "$WINE" "$drive/Norva Comércio/catraca-sync.exe" >/dev/null 2>&1 </dev/null &
 program=$!
-sleep 3
+# Its file is held once Wine has loaded it; its log's start line comes later,
+# and a slow machine may take more than a few seconds to get there.
+for _ in $(seq 240); do
+  [ "$(starts)" -gt "$started_before" ] && break
+  sleep 0.25
+done
 status=0; uninstall_waited 'Norva Comércio' || status=$?
 check "uninstaller with the program running: status $status (5) through start /wait, nothing removed" \
   test "$status" -eq 5 -a -f "$drive/Norva Comércio/catraca-sync.exe" -a -f "$drive/Norva Comércio/catraca-sync-desinstalar.exe"
