@@ -7,7 +7,9 @@
 // in flight; one pushed out, or past its bound, is abandoned and releases
 // its handle itself when it ends. An attempt cannot be cancelled (a Firebird
 // attach into such a peer waits until TCP gives up, hours), so once many are
-// still running the next starts only every CrowdedSpacing.
+// still running the next starts only every crowded spacing, and at the cap
+// none starts until one has ended: a server hung for days (its host still
+// acknowledging) must not cost a thread every few seconds for as long.
 #include "engine/sync_ports.h"
 
 #include <QString>
@@ -24,11 +26,14 @@ template <class Handle>
 class TAttempts
 {
 public:
-    static constexpr int MaxInFlight = 4;
-    static constexpr int MaxRunning = 16;
-    static constexpr std::chrono::seconds CrowdedSpacing{15};
+    struct TLimits {
+        int maxInFlight = 4;
+        int crowded = 16; // running attempts past which they are spaced
+        std::chrono::milliseconds crowdedSpacing{15000};
+        int cap = 64; // running attempts past which none starts
+    };
 
-    TAttempts() : m_shared(std::make_shared<TShared>()) {}
+    explicit TAttempts(TLimits limits = {}) : m_limits(limits), m_shared(std::make_shared<TShared>()) {}
     ~TAttempts() { AbandonAll(); }
     TAttempts(const TAttempts &) = delete;
     TAttempts &operator=(const TAttempts &) = delete;
@@ -55,7 +60,8 @@ public:
         if (auto ready = Take())
             return ready;
         std::shared_ptr<TAttempt> fresh;
-        if (m_shared->running < MaxRunning || now - m_lastStart >= CrowdedSpacing)
+        const int running = m_shared->running;
+        if (running < m_limits.crowded || (running < m_limits.cap && now - m_lastStart >= m_limits.crowdedSpacing))
             fresh = Start(key, std::move(connect), now);
         m_shared->done.wait_for(lock, patience, [&] { return (fresh && fresh->finished) || Ready(); });
         if (auto ready = Take())
@@ -96,7 +102,7 @@ private:
     std::shared_ptr<TAttempt> Start(const QString &key, std::function<std::shared_ptr<Handle>()> connect,
                                     Clock::time_point now)
     {
-        if (int(m_inFlight.size()) >= MaxInFlight) {
+        if (int(m_inFlight.size()) >= m_limits.maxInFlight) {
             Abandon(*m_inFlight.front());
             m_inFlight.pop_front();
         }
@@ -159,6 +165,7 @@ private:
             std::thread([handle = std::move(attempt.result)] {}).detach();
     }
 
+    const TLimits m_limits;
     std::shared_ptr<TShared> m_shared;
     std::list<std::shared_ptr<TAttempt>> m_inFlight;
     Clock::time_point m_lastStart;

@@ -28,7 +28,8 @@
 //     4 s and the first to answer is taken, so the program is back within
 //     5 s of the peer answering again. (A call already running on a
 //     connection that goes silent ends at its own bound first; after 16
-//     attempts that never ended, a fresh one starts every 15 s.)
+//     attempts that never ended, a fresh one starts every 15 s, and at 64
+//     none until one ends.)
 //  6. The turnstile connection is checked on every tick while the ERP is
 //     lost, so it neither idles out nor raises a false alarm on the ERP's
 //     return; a check that fails is given one reconnection before the

@@ -20,7 +20,7 @@ public:
 };
 
 // How long an attach or a connection waits before the next call may try
-// afresh beside it (see sync/attempts.h).
+// afresh beside it (see engine/attempts.h).
 inline constexpr std::chrono::milliseconds AttemptPatience{3000};
 
 class ITurnstileLink
