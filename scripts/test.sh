@@ -2,7 +2,7 @@
 # Runs every test: checks the layers of src/, installs what is missing,
 # builds, starts the private database servers, runs CTest, cross-builds the
 # Windows program and its setup (its Qt and Connector/C are built once per
-# machine into a cache, 35 min the first time, beside the native build and
+# machine into a cache, 12 to 30 min the first time, beside the native build and
 # CTest), runs the Windows checks under Wine with the fuzz targets
 # (scripts/fuzz.sh) beside them, stops the servers. A Windows step that
 # cannot run fails the whole run.

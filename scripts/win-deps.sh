@@ -94,7 +94,7 @@ build_qt() {
   local t0 tarball work=$CACHE_ROOT/work/qt
   t0=$(date +%s)
   tarball=$(fetch_source qt6-base "$qt_version")
-  echo "win-deps: building Qt $qt_version for Windows (about 30 min on 2 cores) in $work"
+  echo "win-deps: building Qt $qt_version for Windows (12 to 30 min on 2 cores) in $work"
   rm -rf "$work" "$PREFIX/qt"
   mkdir -p "$work"
   run_low tar -xf "$tarball" -C "$work" --strip-components=1
