@@ -107,8 +107,26 @@ fixtures=$(winepath_of "$(pwd -P)/tests/fixtures")
 # with the prefix's stand-ins for Arial and Tahoma.
 windows_platform='^tst_texts_fit$'
 wine_design_fonts
+# The echo tests need this machine's loopback to answer ICMP. Twice a CI
+# machine's stopped answering under Wine after the first few requests, and
+# the program then took minutes to end: a short limit, one fresh run, and a
+# native look at the loopback tell a fault of ours from the machine's.
+echo_test='^tst_pingsend$'
+loopback_is_silent() { # only when the Linux build's own probe gets no answer either
+  local native=${BUILD_DIR:-build}/tests/tst_pingsend
+  [ -x "$native" ] || return 1
+  ! QT_QPA_PLATFORM=offscreen timeout -k 5 30 "$native" loopbackAnswers:ipv4 >"$OUT/native_echo.log" 2>&1
+}
 qt_failed=()
 qt_started=$(date +%s)
+run_qt_test() { # name limit platform-arguments...
+  local name=$1 limit=$2
+  shift 2
+  rm -f "$OUT/$name.txt"
+  (cd "$qt_tests" && env CATRACA_FIXTURES="$fixtures" ${run_display:+DISPLAY=$run_display} \
+     timeout -k 10 "$limit" "$WINE" "$name.exe" "$@" -o "$(winepath_of "$OUT/$name.txt"),txt" </dev/null >"$OUT/$name.log" 2>&1)
+}
+qt_totals() { tr -d '\r' <"$OUT/$1.txt" 2>/dev/null | grep -E '^Totals: ' | tail -n1 || true; }
 while read -r name; do
   [ -n "$name" ] || continue
   set +e
@@ -128,12 +146,29 @@ while read -r name; do
     "$WINESERVER" -k 2>/dev/null || true
   fi
   started=$(date +%s)
-  (cd "$qt_tests" && env CATRACA_FIXTURES="$fixtures" ${run_display:+DISPLAY=$run_display} \
-     timeout -k 10 300 "$WINE" "$name.exe" "${platform[@]}" -o "$(winepath_of "$OUT/$name.txt"),txt" </dev/null >"$OUT/$name.log" 2>&1)
+  limit=300
+  [[ $name =~ $echo_test ]] && limit=60
+  run_qt_test "$name" "$limit" "${platform[@]}"
   result=$?
   [ -z "$run_display" ] || "$WINESERVER" -k 2>/dev/null || true
+  totals=$(qt_totals "$name")
+  if [[ $name =~ $echo_test ]] && { [ "$result" -ne 0 ] || [ -z "$totals" ]; }; then
+    echo "wine-tests: $name failed (exit code $result) ${totals:-no totals}; its failures:" >&2
+    tr -d '\r' <"$OUT/$name.txt" 2>/dev/null | grep -E '^FAIL!' | head -n 8 >&2 || true
+    echo "wine-tests: $name once more, with a fresh Wine server" >&2
+    "$WINESERVER" -k 2>/dev/null || true
+    run_qt_test "$name" "$limit" "${platform[@]}"
+    result=$?
+    totals=$(qt_totals "$name")
+    if { [ "$result" -ne 0 ] || [ -z "$totals" ]; } && loopback_is_silent; then
+      echo "wine-tests: SKIPPED: $name: this machine's loopback does not answer ICMP echo now, natively either ($OUT/native_echo.log)" >&2
+      tr -d '\r' <"$OUT/native_echo.log" | grep -E '^(FAIL!|Totals)' >&2 || true
+      "$WINESERVER" -k 2>/dev/null || true
+      set -e
+      continue
+    fi
+  fi
   set -e
-  totals=$(tr -d '\r' <"$OUT/$name.txt" 2>/dev/null | grep -E '^Totals: ' | tail -n1 || true)
   if [ "$result" -ne 0 ] || [ -z "$totals" ]; then
     qt_failed+=("$name")
     echo "wine-tests: FAILED: $name (exit code $result) ${totals:-no totals}" >&2

@@ -243,8 +243,34 @@ std::optional<TPingAddress> PreferIPv4(const std::vector<TPingAddress> &found)
     return found.front();
 }
 
+std::optional<TPingAddress> ParseDottedQuad(const std::wstring &host)
+{
+    std::array<std::uint8_t, 4> bytes{};
+    std::size_t at = 0;
+    for (std::size_t part = 0; part < 4; ++part) {
+        if (part > 0 && (at >= host.size() || host[at++] != L'.'))
+            return std::nullopt;
+        const std::size_t start = at;
+        unsigned value = 0;
+        while (at < host.size() && at - start < 3 && host[at] >= L'0' && host[at] <= L'9')
+            value = value * 10 + unsigned(host[at++] - L'0');
+        const std::size_t digits = at - start;
+        // A leading zero is octal to inet_aton; such text is the resolver's to read.
+        if (digits == 0 || value > 255 || (digits > 1 && host[start] == L'0'))
+            return std::nullopt;
+        bytes[part] = std::uint8_t(value);
+    }
+    if (at != host.size())
+        return std::nullopt;
+    return MakeAddress(4, bytes.data());
+}
+
 std::optional<TPingAddress> ResolveHostWithin(const std::wstring &host, int timeoutMs)
 {
+    // An address needs no look-up: a name service that hangs, or a thread that
+    // cannot start, must not make a reachable address look dead.
+    if (auto address = ParseDottedQuad(host))
+        return address;
     // The worker owns its task, so abandoning a stalled lookup is safe: the
     // thread finishes on its own and drops the result nobody waits for.
     auto task = std::make_shared<std::packaged_task<std::optional<TPingAddress>()>>(

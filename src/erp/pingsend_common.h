@@ -96,5 +96,9 @@ std::optional<TPingAddress> ResolveHost(const std::wstring &host);
 // The same, but gives up after timeoutMs: a stalled resolver must not hold
 // the caller longer than the probe's time-out.
 std::optional<TPingAddress> ResolveHostWithin(const std::wstring &host, int timeoutMs);
+// The address a plain dotted quad ("127.0.0.1") names, with no resolver and
+// no thread. Anything else (names, IPv6, the octal and short forms the
+// resolvers also read) is not taken here and goes to the resolver.
+std::optional<TPingAddress> ParseDottedQuad(const std::wstring &host);
 
 } // namespace pingsend

@@ -54,6 +54,16 @@ ByteVector IcmpError(std::uint8_t type, std::uint8_t code, const ByteVector &quo
 
 } // namespace
 
+// Which half failed: the look-up or the echo. A machine whose loopback
+// stops answering is told apart from a probe that cannot find its host.
+static QString NoAnswer(const QString &host)
+{
+    const auto address = ResolveHostWithin(NormalizeHost(host.toStdWString()), 3000);
+    if (!address)
+        return QStringLiteral("%1: no address within 3 s").arg(host);
+    return QStringLiteral("%1: the address (family %2) took no echo reply in time").arg(host).arg(address->Family);
+}
+
 class TestPingSend : public QObject
 {
     Q_OBJECT
@@ -228,6 +238,37 @@ private slots:
         QVERIFY(NormalizeHost(input) == expected);
     }
 
+    void dottedQuads_data()
+    {
+        QTest::addColumn<std::wstring>("host");
+        QTest::addColumn<QString>("expected"); // empty: left to the resolver
+        QTest::newRow("loopback") << std::wstring(L"127.0.0.1") << QStringLiteral("127.0.0.1");
+        QTest::newRow("bounds") << std::wstring(L"0.255.10.200") << QStringLiteral("0.255.10.200");
+        QTest::newRow("octal to inet_aton") << std::wstring(L"010.0.0.1") << QString();
+        QTest::newRow("short form") << std::wstring(L"127.1") << QString();
+        QTest::newRow("over 255") << std::wstring(L"256.0.0.1") << QString();
+        QTest::newRow("four digits") << std::wstring(L"1234.0.0.1") << QString();
+        QTest::newRow("five parts") << std::wstring(L"1.2.3.4.5") << QString();
+        QTest::newRow("trailing dot") << std::wstring(L"1.2.3.4.") << QString();
+        QTest::newRow("empty part") << std::wstring(L"1..3.4") << QString();
+        QTest::newRow("name") << std::wstring(L"localhost") << QString();
+        QTest::newRow("name like an address") << std::wstring(L"1.2.3.com") << QString();
+    }
+
+    void dottedQuads()
+    {
+        QFETCH(std::wstring, host);
+        QFETCH(QString, expected);
+        const auto address = ParseDottedQuad(host);
+        QCOMPARE(address.has_value(), !expected.isEmpty());
+        if (address) {
+            QCOMPARE(address->Family, 4);
+            QCOMPARE(QStringLiteral("%1.%2.%3.%4").arg(address->Bytes[0]).arg(address->Bytes[1])
+                         .arg(address->Bytes[2]).arg(address->Bytes[3]),
+                     expected);
+        }
+    }
+
     void waitIsBoundedDespiteChatter()
     {
         const ByteVector request = BuildEchoRequest(EchoRequestV4, 0x1234, 1, 777, 32);
@@ -307,11 +348,13 @@ private slots:
 #endif
         TPINGSend probe(3000);
         QCOMPARE(probe.PingTime, -1);
-        QVERIFY(probe.Ping(host.toStdWString()));
+        if (!probe.Ping(host.toStdWString()))
+            QFAIL(qPrintable(NoAnswer(host)));
         QVERIFY(probe.PingTime >= 0);
         QVERIFY(probe.PingTime < 3000);
         // A second request on the same probe works as well.
-        QVERIFY(probe.Ping(host.toStdWString()));
+        if (!probe.Ping(host.toStdWString()))
+            QFAIL(qPrintable(NoAnswer(host)));
         QVERIFY(PingResponseTime(host, 3000) >= 0);
     }
 
@@ -347,7 +390,8 @@ private slots:
     {
         QFETCH(QString, host);
         TPINGSend probe(1500);
-        QVERIFY(probe.Ping(L"127.0.0.1"));
+        if (!probe.Ping(L"127.0.0.1"))
+            QFAIL(qPrintable(NoAnswer(QStringLiteral("127.0.0.1"))));
         QElapsedTimer timer;
         timer.start();
         QVERIFY(!probe.Ping(host.toStdWString()));
