@@ -246,8 +246,9 @@ void TSyncCore::RetryTurnstile()
         return;
     }
     m_turnstilePolicy.Reset();
-    // A first connection is logged once its reset ran ("Conectado à catraca.").
-    if (!settingsFound)
+    // A first connection is logged once its reset ran ("Conectado à catraca."),
+    // also when earlier attempts failed: nothing was established to restore.
+    if (!settingsFound && !m_resetOwed)
         m_events.OnLog(QStringLiteral("Conexão com a catraca restabelecida."));
     // The list is kept and no reset runs: what the server holds is still
     // valid, unless it was restarted (seen at the next cycle).

@@ -606,6 +606,7 @@ void TestMainSync::startWithoutProductFileNeitherWaitsNorConnects()
 
 void TestMainSync::hiddenStartWithClosedTurnstileRecovers()
 {
+    const qsizetype logBefore = Log().size();
     {
         dbtest::TRestartGuard restart(QStringLiteral("start-mariadb"));
         QVERIFY(dbtest::ServersScript(QStringLiteral("stop-mariadb")));
@@ -623,6 +624,10 @@ void TestMainSync::hiddenStartWithClosedTurnstileRecovers()
     QTRY_COMPARE_WITH_TIMEOUT(dbtest::TurnstileRows(), QStringLiteral("10:0 12:0 14:0"), 40000);
     QTRY_VERIFY(Synchronised());
     QTRY_VERIFY(OpenBoxes().isEmpty());
+    // Never connected before: a first connection, not a restored one.
+    const QByteArray log = Log().mid(logBefore);
+    QCOMPARE(log.count("Conectado à catraca."), 1);
+    QVERIFY(!log.contains("Conexão com a catraca restabelecida."));
 }
 
 void TestMainSync::hiddenStartWithErpDownNeverPrompts()
