@@ -8,7 +8,6 @@
 #include <memory>
 #include <mutex>
 #include <random>
-#include <thread>
 
 namespace pingsend {
 
@@ -276,7 +275,7 @@ std::optional<TPingAddress> ResolveHostWithin(const std::wstring &host, int time
     auto task = std::make_shared<std::packaged_task<std::optional<TPingAddress>()>>(
         [host] { return ResolveHost(host); });
     auto result = task->get_future();
-    std::thread([task] { (*task)(); }).detach();
+    RunDetached([task] { (*task)(); });
     if (result.wait_for(std::chrono::milliseconds(std::max(timeoutMs, 0))) != std::future_status::ready)
         return std::nullopt;
     return result.get();

@@ -91,6 +91,10 @@ TPingAddress MakeAddress(int family, const void *bytes, std::uint32_t scopeId = 
 // The first IPv4 address among the resolver's answers, else the first IPv6 one.
 std::optional<TPingAddress> PreferIPv4(const std::vector<TPingAddress> &found);
 
+// Runs the task apart and never waits for it; per platform. Throws when it
+// cannot be started.
+void RunDetached(std::function<void()> task);
+
 // Resolves the normalised host, IPv4 preferred; per platform, may block.
 std::optional<TPingAddress> ResolveHost(const std::wstring &host);
 // The same, but gives up after timeoutMs: a stalled resolver must not hold

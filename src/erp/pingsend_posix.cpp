@@ -13,6 +13,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #ifdef __linux__
 #include <linux/errqueue.h>
@@ -143,6 +144,11 @@ std::optional<std::vector<std::uint8_t>> ReadQueuedError(int fd)
 #endif
 
 } // namespace
+
+void RunDetached(std::function<void()> task)
+{
+    std::thread(std::move(task)).detach();
+}
 
 std::optional<TPingAddress> ResolveHost(const std::wstring &host)
 {

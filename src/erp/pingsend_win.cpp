@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -144,9 +147,30 @@ sockaddr_in ToSockAddr4(const TPingAddress &address)
     return in4;
 }
 
+DWORD WINAPI RunTask(LPVOID context)
+{
+    const std::unique_ptr<std::function<void()>> task(static_cast<std::function<void()> *>(context));
+    try {
+        (*task)();
+    } catch (...) {
+        // Nobody waits for a detached task's failure.
+    }
+    return 0;
+}
+
 } // namespace
 
 namespace pingsend {
+
+// The system's pool keeps its threads: a ping does not start and end a thread
+// of its own, with the loader's work that each start and end takes.
+void RunDetached(std::function<void()> task)
+{
+    auto context = std::make_unique<std::function<void()>>(std::move(task));
+    if (!::QueueUserWorkItem(RunTask, context.get(), WT_EXECUTELONGFUNCTION))
+        throw std::runtime_error("QueueUserWorkItem failed");
+    context.release();
+}
 
 std::optional<TPingAddress> ResolveHost(const std::wstring &host)
 {
