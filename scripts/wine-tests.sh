@@ -119,6 +119,8 @@ loopback_is_silent() { # only when the Linux build's own probe gets no answer ei
 }
 qt_failed=()
 qt_started=$(date +%s)
+# QtTest's report goes to a file: Wine hands a Windows program's standard
+# output to a Unix pipe unreliably.
 run_qt_test() { # name limit platform-arguments...
   local name=$1 limit=$2
   shift 2
@@ -130,9 +132,6 @@ qt_totals() { tr -d '\r' <"$OUT/$1.txt" 2>/dev/null | grep -E '^Totals: ' | tail
 while read -r name; do
   [ -n "$name" ] || continue
   set +e
-  # QtTest's report goes to a file: Wine hands a Windows program's standard
-  # output to a Unix pipe unreliably.
-  rm -f "$OUT/$name.txt"
   # Wine does not hand QT_QPA_PLATFORM on: the platform goes as an argument,
   # which only a test with a QApplication (QTEST_MAIN) takes.
   platform=()

@@ -270,8 +270,8 @@ std::optional<TPingAddress> ResolveHostWithin(const std::wstring &host, int time
     // cannot start, must not make a reachable address look dead.
     if (auto address = ParseDottedQuad(host))
         return address;
-    // The worker owns its task, so abandoning a stalled lookup is safe: the
-    // thread finishes on its own and drops the result nobody waits for.
+    // The worker owns its task, so abandoning a stalled lookup is safe: it
+    // finishes on its own and drops the result nobody waits for.
     auto task = std::make_shared<std::packaged_task<std::optional<TPingAddress>()>>(
         [host] { return ResolveHost(host); });
     auto result = task->get_future();
